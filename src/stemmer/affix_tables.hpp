@@ -1,0 +1,56 @@
+// The rule tables of the morphological stages, in the order their rules are
+// tried. Kept apart from the code so that tests can check the tables
+// themselves (distinctness, ordering) against the matching code.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace ardovel {
+
+// Irregular words whose stem no suffix rule would find. An empty stem means
+// "stop here and keep the form": "juče" ends in "e", which must stay.
+struct ExceptionForm {
+  std::string_view form;
+  std::string_view stem;
+};
+
+inline constexpr std::array<ExceptionForm, 8> EXCEPTION_FORMS{{
+    {"trčanje", "trč"},
+    {"dete", "det"},
+    {"čoveče", "čovek"},
+    {"učenici", "učenik"},
+    {"majci", "majk"},
+    {"junaci", "junak"},
+    {"vrapci", "vrab"},
+    {"juče", ""},
+}};
+
+// Suffixes in trial order: longest first by UTF-8 byte length (č, ć, š, ž
+// take two bytes), equal lengths in their established order. The first
+// suffix that ends a form is the one removed; since any two suffixes that end
+// the same form are nested, that is always the longest one.
+inline constexpr std::array<std::string_view, 70> SUFFIX_TABLE{
+    // 8 bytes
+    "avajući", "ivajući",
+    // 6 bytes
+    "anjima", "enjima", "ajući", "ujući",
+    // 5 bytes
+    "ovima", "ijima", "ucima", "mobil", "ovati", "ijama", "inama", "etima", "erima", "arima", "ozima",
+    "icama", "usima", "enjem", "anjem", "evši",
+    // 4 bytes
+    "asmo", "aše", "oše", "aste", "čki", "čka", "čko", "nost", "izam", "ista", "stvo", "telj",
+    // 3 bytes
+    "ima", "ama", "ili", "ovi", "eti", "uje", "uju", "iji", "ati", "iti", "uti", "ica", "ski", "ost",
+    "ač", "ši", "še",
+    // 2 bytes
+    "ao", "ov", "ev", "es", "og", "ih", "em", "om", "im", "ac", "mo", "ju", "ja", "je",
+    // 1 byte
+    "a", "e", "i", "o", "u",
+};
+
+// The matcher packs a suffix into one 64-bit word.
+inline constexpr std::size_t max_suffix_bytes = 8;
+
+}  // namespace ardovel
