@@ -112,9 +112,3 @@ def test_answer(stem, word, answer):
 def test_both_functions_agree(word):
     assert ardovel.stem_py(word) == ardovel.conservative_stem_py(word)
 
-
-def test_input_is_not_modified_or_returned_as_is():
-    word = "Knjigama"
-    result = ardovel.stem_py(word)
-    assert word == "Knjigama"
-    assert result == "knjig"
