@@ -1,0 +1,63 @@
+#include "module/errors.hpp"
+
+#include "module/object_text.hpp"
+
+namespace ardovel::py {
+
+PyError PyError::fetch_pending() {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  if (type == nullptr) {
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+    return with_message(PyExc_SystemError, "attempted to fetch exception but none was set");
+  }
+  PyError error;
+  error.type_ = OwnedRef::steal(type);
+  error.value_ = OwnedRef::steal(value);
+  error.traceback_ = OwnedRef::steal(traceback);
+  return error;
+}
+
+PyError PyError::from_instance(OwnedRef instance) {
+  PyError error;
+  error.type_ = OwnedRef::new_ref(reinterpret_cast<PyObject*>(Py_TYPE(instance.get())));
+  error.traceback_ = OwnedRef::steal(PyException_GetTraceback(instance.get()));
+  error.value_ = std::move(instance);
+  return error;
+}
+
+std::string PyError::value_text() const {
+  if (no_memory_) return {};
+  if (unbuilt_) return message_;
+  if (!value_) return {};
+  return text_of_object(value_.get());
+}
+
+PyObject* PyError::cause() const noexcept {
+  if (!value_ || !PyExceptionInstance_Check(value_.get())) return nullptr;
+  PyObject* cause = PyException_GetCause(value_.get());  // new reference
+  Py_XDECREF(cause);  // the exception still holds it
+  return cause;
+}
+
+void PyError::restore() && {
+  if (no_memory_) {
+    PyErr_NoMemory();
+    return;
+  }
+  if (unbuilt_) {
+    value_ = OwnedRef::steal(PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size())));
+    if (!value_) return;  // CPython's own MemoryError is now pending instead
+  }
+  PyErr_Restore(type_.release(), value_.release(), traceback_.release());
+}
+
+Fault api_call_failed() {
+  if (PyErr_Occurred() != nullptr) PyErr_Print();
+  return Fault{"Python API call failed"};
+}
+
+}  // namespace ardovel::py
