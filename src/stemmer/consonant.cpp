@@ -29,6 +29,25 @@ constexpr std::string_view special_stem = "pek";
 // Real stems ending in c or z that the rules would corrupt.
 constexpr std::array<std::string_view, 3> PROTECTED_FORMS{"dec", "vitez", "niz"};
 
+// Final UTF-8 byte of each softened letter. Most forms end in none of them,
+// and a single table look-up lets those skip the six character tests.
+constexpr unsigned char last_utf8_byte(Character c) noexcept {
+  return static_cast<unsigned char>(c < 0x80 ? c : 0x80U | (c & 0x3FU));
+}
+
+constexpr std::array<bool, 256> build_softened_final_bytes() noexcept {
+  std::array<bool, 256> marks{};
+  for (const ConsonantRule& rule : FIRST_GROUP) marks[last_utf8_byte(rule.softened)] = true;
+  for (const ConsonantRule& rule : SECOND_GROUP) marks[last_utf8_byte(rule.softened)] = true;
+  return marks;
+}
+
+constexpr std::array<bool, 256> SOFTENED_FINAL_BYTES = build_softened_final_bytes();
+
+bool may_end_in_softened_letter(std::string_view form) noexcept {
+  return !form.empty() && SOFTENED_FINAL_BYTES[static_cast<unsigned char>(form.back())];
+}
+
 bool is_protected(std::string_view form) noexcept {
   for (const std::string_view kept : PROTECTED_FORMS) {
     if (form == kept) return true;
@@ -55,7 +74,7 @@ void restore_final_consonant(std::string_view form, Text& work) {
     return;
   }
   work.assign(form);
-  if (is_protected(form)) return;
+  if (!may_end_in_softened_letter(form) || is_protected(form)) return;
   apply_group(FIRST_GROUP, work);
   apply_group(SECOND_GROUP, work);
 }
