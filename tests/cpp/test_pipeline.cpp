@@ -21,7 +21,8 @@ TEST(Pipeline, GuardKeepsExactlyTheRawBytesIT) {
   EXPECT_EQ(stem_word("It"), "it");
   EXPECT_EQ(trace_of("It"), (std::vector<std::string>{"It", "it"}));
   EXPECT_EQ(trace_of("IT "), (std::vector<std::string>{"IT ", "it "}));
-  EXPECT_EQ(trace_of(std::string_view("IT\0", 3)), (std::vector<std::string>{std::string("IT\0", 3), std::string("it\0", 3)}));
+  EXPECT_EQ(trace_of(std::string_view("IT\0", 3)),
+            (std::vector<std::string>{std::string("IT\0", 3), std::string("it\0", 3), "it"}));
 }
 
 TEST(Pipeline, TraceStartsWithACopyOfTheInputAndAnswerIsItsLastEntry) {

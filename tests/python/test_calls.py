@@ -1,0 +1,205 @@
+"""Calling the two functions: arguments, errors, conversions."""
+import gc
+import subprocess
+import sys
+import textwrap
+
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+import ardovel
+
+
+class Outer:
+    class Inner:
+        pass
+
+
+# (positional args, keyword args, message after "{name}() ")
+ARGUMENT_ERRORS = [
+    ((), {}, "missing 1 required positional argument: 'word'"),
+    (("a", "b"), {}, "takes 1 positional arguments but 2 were given"),
+    (("a", "b", "c"), {}, "takes 1 positional arguments but 3 were given"),
+    # The positional count is checked before any keyword.
+    (("a", "b"), {"word": "c"}, "takes 1 positional arguments but 2 were given"),
+    (("a",), {"word": "b"}, "got multiple values for argument 'word'"),
+    ((), {"text": "a"}, "got an unexpected keyword argument 'text'"),
+    ((), {"word": "a", "text": "b"}, "got an unexpected keyword argument 'text'"),
+    # The first failing keyword in call order decides.
+    (("a",), {"word": "b", "text": "z"}, "got multiple values for argument 'word'"),
+    (("a",), {"text": "z", "word": "b"}, "got an unexpected keyword argument 'text'"),
+    ((), {"\ud800": "a"}, "got an unexpected keyword argument '\ufffd\ufffd\ufffd'"),
+    ((), {"WORD": "a"}, "got an unexpected keyword argument 'WORD'"),
+]
+
+
+@pytest.mark.parametrize("args, kwargs, message", ARGUMENT_ERRORS)
+def test_argument_errors(stem_function, args, kwargs, message):
+    name, function = stem_function
+    with pytest.raises(TypeError) as raised:
+        function(*args, **kwargs)
+    assert type(raised.value) is TypeError
+    assert raised.value.args == (f"{name}() {message}",)
+
+
+@pytest.mark.parametrize(
+    "word, type_name",
+    [(5, "int"), (None, "NoneType"), (b"grad", "bytes"), (bytearray(b"x"), "bytearray"), (Outer.Inner(), "Outer.Inner"),
+     (["grad"], "list")],
+)
+def test_word_that_is_not_a_str(stem_function, word, type_name):
+    _, function = stem_function
+    for call in (lambda: function(word), lambda: function(word=word)):
+        with pytest.raises(TypeError) as raised:
+            call()
+        assert str(raised.value) == f"argument 'word': '{type_name}' object cannot be converted to 'PyString'"
+        assert raised.value.__cause__ is None
+        assert raised.value.__suppress_context__ is True
+
+
+@pytest.mark.parametrize("word", ["\ud800", "grad\udfff", "\udc80\udc80"])
+def test_lone_surrogates_raise_unicode_encode_error(stem_function, word):
+    _, function = stem_function
+    with pytest.raises(UnicodeEncodeError):
+        function(word)
+
+
+class RaisingStr(str):
+    def __str__(self):
+        raise RuntimeError("no text for you")
+
+
+class SneakyStr(str):
+    """A subclass whose methods must never be consulted."""
+
+    def __str__(self):
+        raise AssertionError("__str__ called")
+
+    def __eq__(self, other):
+        raise AssertionError("__eq__ called")
+
+    def __hash__(self):
+        return hash(str.__str__(self))
+
+    def lower(self):
+        raise AssertionError("lower called")
+
+    def encode(self, *args, **kwargs):
+        raise AssertionError("encode called")
+
+
+def test_keyword_name_whose_str_raises_is_reported_as_unprintable(stem_function, monkeypatch):
+    name, function = stem_function
+    seen = []
+    monkeypatch.setattr(sys, "unraisablehook", seen.append)
+    with pytest.raises(TypeError) as raised:
+        function(**{RaisingStr("text"): "a"})
+    assert str(raised.value) == f"{name}() got an unexpected keyword argument '<unprintable RaisingStr object>'"
+    assert len(seen) == 1
+    assert isinstance(seen[0].exc_value, RuntimeError)
+
+
+def test_str_subclass_is_stemmed_by_its_value(stem_function):
+    _, function = stem_function
+    for text in ["Knjigama", "ДЕЦА", "grad", ""]:
+        result = function(SneakyStr(text))
+        assert type(result) is str
+        assert result == function(text)
+    assert function(word=SneakyStr("Knjigama")) == function("Knjigama")
+
+
+@pytest.mark.parametrize("word", ["", "a\x00b", "\x00", "grad\x00", "IT", "x" * 10000])
+def test_answers_are_new_str_and_whole_input_is_used(stem_function, word):
+    _, function = stem_function
+    result = function(word)
+    assert type(result) is str
+    assert result == ardovel.stem_py(word=word)
+
+
+def test_nul_inside_word_does_not_end_it():
+    # The filter drops the NUL itself; what matters is that "cd" arrives.
+    assert ardovel.stem_py("ab\x00cd") == "abcd"
+
+
+@settings(max_examples=500, deadline=None)
+@given(st.text())
+def test_all_four_spellings_of_a_call_agree(text):
+    expected = ardovel.stem_py(text)
+    assert type(expected) is str
+    assert ardovel.stem_py(word=text) == expected
+    assert ardovel.conservative_stem_py(text) == expected
+    assert ardovel.conservative_stem_py(word=text) == expected
+
+
+def test_reference_counts_of_arguments_are_unchanged(stem_function):
+    _, function = stem_function
+    word = "".join(["Knjig", "ama"])  # not interned, not shared
+    bad = object()
+    before = (sys.getrefcount(word), sys.getrefcount(bad))
+    for _ in range(1000):
+        function(word)
+        function(word=word)
+        for call in (lambda: function(bad), lambda: function(word, word), lambda: function(**{"x": word})):
+            try:
+                call()
+            except TypeError:
+                pass
+    gc.collect()
+    assert (sys.getrefcount(word), sys.getrefcount(bad)) == before
+
+
+def run_python(code):
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True, timeout=300)
+
+
+def test_failure_to_make_the_result_is_the_fault_exception():
+    result = run_python(
+        """
+        import _testcapi
+        import ardovel
+        function, word = ardovel.stem_py, "gradovima-veliki"
+        function(word)
+        try:
+            _testcapi.set_nomemory(0, 1)
+            try:
+                function(word)
+            finally:
+                _testcapi.remove_mem_hooks()
+        except Exception as error:
+            print("caught as Exception:", type(error))
+        except BaseException as error:
+            fault = type(error)
+            print("fault", fault.__mro__[1].__name__, error.args)
+        print(function(word))
+        """
+    )
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert lines[0] == "fault BaseException ('Python API call failed',)"
+    assert lines[1] == ardovel.stem_py("gradovima-veliki")
+    assert "MemoryError" in result.stderr  # printed before the fault is raised
+
+
+def test_memory_exhaustion_in_the_stemmer_is_memory_error():
+    # Cap the address space just above what the input needs, so the
+    # stemmer's working copies of a long word cannot be allocated.
+    result = run_python(
+        """
+        import resource
+        import ardovel
+        word = "A" * (256 << 20)
+        with open("/proc/self/statm") as statm:
+            used = int(statm.read().split()[0]) * resource.getpagesize()
+        resource.setrlimit(resource.RLIMIT_AS, (used + (128 << 20), resource.RLIM_INFINITY))
+        try:
+            ardovel.stem_py(word)
+        except MemoryError:
+            print("MemoryError")
+        resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+        del word
+        print(ardovel.stem_py("Knjigama") == ardovel.conservative_stem_py("Knjigama"))
+        """
+    )
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["MemoryError", "True"]
