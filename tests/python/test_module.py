@@ -58,3 +58,32 @@ def test_second_initialisation_is_refused_and_first_module_keeps_working():
         "ImportError: PyO3 modules may only be initialized once per interpreter process",
         "grad grad",
     ]
+
+
+def interpreters():
+    """Every CPython 3.11 we can find: the module must import in each."""
+    import shutil
+
+    found = {sys.executable}
+    for candidate in ("/usr/bin/python3", shutil.which("python3"), shutil.which("python3.11")):
+        if candidate:
+            found.add(candidate)
+    return sorted(found)
+
+
+@pytest.mark.parametrize("interpreter", interpreters())
+def test_the_same_built_module_imports_in_every_local_python(interpreter):
+    import os
+
+    words = ["Knjigama", "ДЕЦА", "dijete", "IT", "ΌΣΟΣ"]
+    code = f"import ardovel; print([ardovel.stem_py(w) for w in {words!r}])"
+    result = subprocess.run(
+        [interpreter, "-c", code],
+        capture_output=True,
+        text=True,
+        env={**os.environ, "PYTHONPATH": os.path.dirname(ardovel.__file__)},
+        cwd="/",
+        timeout=120,
+    )
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == repr([ardovel.stem_py(w) for w in words])

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test suite, then prints one summary line.
+# Each suite runs even when an earlier one failed, so one run shows all.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+# shellcheck source=tools/common.sh
+source tools/common.sh
+
+ensure_packages
+results=()
+failed=0
+
+# step NAME COMMAND...: runs the command, keeping its output in build/logs.
+step() {
+  local name=$1
+  shift
+  local log="$root/build/logs/$name.log"
+  mkdir -p "$root/build/logs"
+  echo "=== $name"
+  if "$@" >"$log" 2>&1; then
+    results+=("$name: ok$(count_of "$log")")
+  else
+    results+=("$name: FAILED$(count_of "$log")")
+    failed=1
+    tail -n 60 "$log"
+    echo "(full log: $log)"
+  fi
+}
+
+# " (N passed)" from a gtest or pytest log, when it says so.
+count_of() {
+  local passed
+  passed=$(grep -hoE '\[  PASSED  \] [0-9]+ tests?|[0-9]+ passed' "$1" |
+    grep -oE '[0-9]+' | awk '{s += $1} END {if (s) print s}')
+  [[ -n "$passed" ]] && echo " ($passed passed)"
+}
+
+run_cpp_tests() {
+  build_release || return 1
+  local status=0
+  for program in build/release/tests/*_tests; do
+    "$program" --gtest_brief=1 || status=1
+  done
+  return $status
+}
+
+run_python_tests() {
+  install_into_venv || return 1
+  # From outside the source tree, so only the installed module can be found.
+  local outside
+  outside=$(mktemp -d)
+  (cd "$outside" && "$root/build/venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/python")
+  local status=$?
+  rm -rf "$outside"
+  return $status
+}
+
+step cpp run_cpp_tests
+if [[ -x tools/unicode/check-tables.sh ]]; then
+  step unicode-tables tools/unicode/check-tables.sh
+fi
+step python run_python_tests
+
+echo
+summary=$(IFS=';' && echo "${results[*]}" | sed 's/;/; /g')
+if [[ $failed -eq 0 ]]; then
+  echo "ALL TESTS PASSED: $summary"
+else
+  echo "TESTS FAILED: $summary"
+fi
+exit $failed
