@@ -3,35 +3,12 @@
 #include <cstring>
 
 #include "unicode/unicode.hpp"
+#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {
 
-constexpr bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0U) == 0x80U; }
-
-// Writes the UTF-8 encoding of `c` into `out` and returns its length.
-std::size_t encode(Character c, char (&out)[4]) noexcept {
-  if (c < 0x80) {
-    out[0] = static_cast<char>(c);
-    return 1;
-  }
-  if (c < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (c >> 6));
-    out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  if (c < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | (c >> 18));
-  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out[3] = static_cast<char>(0x80 | (c & 0x3F));
-  return 4;
-}
+using utf8::is_continuation;
 
 std::size_t count_bytewise(const unsigned char* bytes, std::size_t size) noexcept {
   std::size_t count = 0;
@@ -62,7 +39,7 @@ std::size_t char_count(std::string_view text) noexcept {
 
 bool ends_with_char(std::string_view text, Character c) noexcept {
   char encoded[4];
-  const std::size_t length = encode(c, encoded);
+  const std::size_t length = utf8::encode(c, encoded);
   return text.size() >= length && std::memcmp(text.data() + text.size() - length, encoded, length) == 0;
 }
 
@@ -74,10 +51,6 @@ void pop_char(Text& text) noexcept {
   text.truncate(end);
 }
 
-void push_char(Text& text, Character c) {
-  char encoded[4];
-  const std::size_t length = encode(c, encoded);
-  text.append(std::string_view(encoded, length));
-}
+void push_char(Text& text, Character c) { utf8::append(text, c); }
 
 }  // namespace ardovel
