@@ -9,6 +9,9 @@ PyError PyError::fetch_pending() {
   PyObject* value = nullptr;
   PyObject* traceback = nullptr;
   PyErr_Fetch(&type, &value, &traceback);
+  // CPython may leave the value unmade (KeyError's is just the key); make the
+  // instance now so that its text is the exception's own.
+  if (type != nullptr) PyErr_NormalizeException(&type, &value, &traceback);
   if (type == nullptr) {
     Py_XDECREF(value);
     Py_XDECREF(traceback);
