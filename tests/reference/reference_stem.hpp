@@ -1,0 +1,22 @@
+// A plain model of the stemming pipeline, for checking the production core.
+//
+// Every stage is written the straightforward way: decode to code points,
+// build a fresh string, compare whole strings. Nothing here is tuned; if the
+// fast core and this model ever disagree, the model is the one to believe
+// (and the one that is easy to read against the rules).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ardovel::reference {
+
+// The stem of a valid UTF-8 word.
+[[nodiscard]] std::string reference_stem(std::string_view word);
+
+// Every form the word passes through: the input, then each changed form
+// (and each applied prefix, exception or suffix step). The stem is the last.
+[[nodiscard]] std::vector<std::string> reference_trace(std::string_view word);
+
+}  // namespace ardovel::reference
