@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seed corpus: the hand-picked seeds of tricky-seeds.txt
+plus an even sample of the Serbian hunspell word lists (both scripts), with
+some words upper-cased or given punctuation, one file per seed.
+
+Usage: make_corpus.py OUTPUT_DIR [WORDS_PER_LIST]
+"""
+import hashlib
+import pathlib
+import sys
+
+HERE = pathlib.Path(__file__).resolve().parent
+WORD_LISTS = [pathlib.Path("/usr/share/hunspell/sr_RS.dic"), pathlib.Path("/usr/share/hunspell/sr_Latn_RS.dic")]
+
+
+def tricky_seeds():
+    for line in (HERE / "tricky-seeds.txt").read_text(encoding="utf-8").splitlines():
+        if line and not line.startswith("#"):
+            yield decode_escapes(line)
+
+
+def decode_escapes(line):
+    # unicode_escape works on Latin-1, so protect non-ASCII text first.
+    protected = line.encode("ascii", "backslashreplace").decode("ascii")
+    return protected.encode("ascii").decode("unicode_escape")
+
+
+def sampled_words(path, count):
+    # First line is the entry count; entries are word[/flags].
+    entries = path.read_text(encoding="utf-8").splitlines()[1:]
+    step = max(1, len(entries) // count)
+    for index in range(0, len(entries), step):
+        word = entries[index].split("/", 1)[0].strip()
+        if not word:
+            continue
+        yield word
+        if index % (step * 7) == 0:
+            yield word.upper()
+        if index % (step * 11) == 0:
+            yield f"{word.capitalize()},"
+        if index % (step * 13) == 0:
+            yield f"naj{word}"
+
+
+def main():
+    output = pathlib.Path(sys.argv[1])
+    per_list = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
+    output.mkdir(parents=True, exist_ok=True)
+    seeds = [""] + list(tricky_seeds())  # the empty word too
+    for path in WORD_LISTS:
+        if path.exists():
+            seeds.extend(sampled_words(path, per_list))
+        else:
+            print(f"warning: {path} missing; its words are not in the corpus", file=sys.stderr)
+    written = set()
+    for seed in seeds:
+        data = seed.encode("utf-8")
+        name = hashlib.sha1(data).hexdigest()
+        if name not in written:
+            (output / name).write_bytes(data)
+            written.add(name)
+    print(f"{len(written)} seeds in {output}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build/fuzz, writes the seed corpus and runs
+# both targets side by side, one core each.
+#
+#   tools/fuzz.sh check   replay the seeds and the saved corpus, then fuzz
+#                         each target for FUZZ_SECONDS (default 25): the test
+#                         command's step
+#   tools/fuzz.sh long    the same for FUZZ_SECONDS (default 600): make fuzz
+#
+# New interesting inputs are kept in build/fuzz/corpus/<target>, so each run
+# starts where the last one stopped; a failing input is written to
+# build/fuzz/artifacts/. Figures of the run go to build/fuzz/last-<mode>.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+mode=${1:-check}
+case $mode in
+  check) seconds=${FUZZ_SECONDS:-25} ;;
+  long) seconds=${FUZZ_SECONDS:-600} ;;
+  *) echo "usage: $0 [check|long]" >&2; exit 2 ;;
+esac
+
+out=build/fuzz
+targets=(stem unicode)
+cxx=${FUZZ_CXX:-clang++}
+cxxflags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra
+  -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+  -Isrc -Itests -Ifuzz)
+mkdir -p "$out/obj" "$out/artifacts"
+
+# The core's sources, as its meson.build files list them.
+core_sources() {
+  local dir
+  for dir in src/unicode src/stemmer; do
+    grep -oE "'[A-Za-z0-9_]+\.cpp'" "$dir/meson.build" | tr -d "'" | sed "s|^|$dir/|"
+  done
+}
+
+# Compiles one source into $object unless the object is newer than the
+# source and every header it included last time.
+compile() {
+  local source=$1
+  object=$out/obj/$(echo "$1" | tr / _).o
+  local deps=${object%.o}.d stale=0
+  if [[ ! -f $object || ! -f $deps ]]; then
+    stale=1
+  else
+    local dep
+    for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$deps"); do
+      [[ $dep -nt $object ]] && { stale=1; break; }
+    done
+  fi
+  if [[ $stale -eq 1 ]]; then
+    echo "compiling $source"
+    "$cxx" "${cxxflags[@]}" -MMD -MF "$deps" -c "$source" -o "$object"
+  fi
+}
+
+build() {
+  local shared=() source
+  for source in $(core_sources) tests/reference/reference_stem.cpp; do
+    compile "$source"
+    shared+=("$object")
+  done
+  local target
+  for target in "${targets[@]}"; do
+    compile "fuzz/${target}_fuzzer.cpp"
+    "$cxx" -fsanitize=fuzzer,address,undefined "$object" "${shared[@]}" -o "$out/${target}_fuzzer"
+  done
+}
+
+# One target: seeds and saved corpus first (any failure there fails the run),
+# then fuzzing until the time is up.
+run_target() {
+  local target=$1
+  local corpus=$out/corpus/$target
+  mkdir -p "$corpus"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    "$out/${target}_fuzzer" "$corpus" "$out/seeds" \
+    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+    -dict=fuzz/stem.dict -print_final_stats=1 \
+    -artifact_prefix="$root/$out/artifacts/$target-" >"$out/$target.log" 2>&1
+}
+
+# "stem: 1234 executions in 25 s, 5400 seed and corpus inputs replayed, corpus now 800"
+figures() {
+  local target=$1 log=$out/$1.log
+  local runs secs replayed corpus
+  runs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo '?')
+  secs=$(grep -oE 'Done [0-9]+ runs in [0-9]+ second' "$log" | grep -oE 'in [0-9]+' | grep -oE '[0-9]+' || echo '?')
+  replayed=$(grep -oE 'seed corpus: files: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo '?')
+  corpus=$(find "$out/corpus/$target" -type f | wc -l)
+  echo "$target: $runs executions in $secs s, $replayed seed and corpus inputs replayed, corpus now $corpus inputs"
+}
+
+build
+rm -rf "$out/seeds"
+/usr/bin/python3 fuzz/make_corpus.py "$out/seeds"
+
+pids=()
+for target in "${targets[@]}"; do
+  run_target "$target" &
+  pids+=($!)
+done
+status=0
+for i in "${!targets[@]}"; do
+  if ! wait "${pids[$i]}"; then
+    status=1
+    echo "--- ${targets[$i]} fuzzer FAILED; end of $out/${targets[$i]}.log:"
+    tail -n 60 "$out/${targets[$i]}.log"
+  fi
+done
+
+{
+  echo "fuzz $mode run of $(date -u '+%Y-%m-%d %H:%M UTC'), $seconds s per target"
+  for target in "${targets[@]}"; do figures "$target"; done
+} | tee "$out/last-$mode.txt"
+exit $status
