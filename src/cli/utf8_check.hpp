@@ -1,0 +1,62 @@
+// Strict UTF-8 validation for text read from outside. The stemming core takes
+// valid UTF-8 on trust, so every byte the command-line tool hands it passes
+// through here first: no overlong forms, no surrogates (U+D800..U+DFFF), nothing
+// above U+10FFFF, no truncated sequences.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace ardovel::cli {
+
+// Index of the first byte of the first ill-formed sequence in
+// [bytes, bytes + size), or `size` when all of it is well-formed.
+inline std::size_t find_invalid_utf8(const unsigned char* bytes, std::size_t size) noexcept {
+  std::size_t at = 0;
+  while (at < size) {
+    // Eight ASCII bytes at a time: most text is mostly ASCII.
+    while (at + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + at, 8);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      at += 8;
+    }
+    if (at >= size) break;
+    const unsigned char lead = bytes[at];
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    // Bounds of the second byte and the count of continuation bytes, by the
+    // table of well-formed byte sequences.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    std::size_t extra;
+    if (lead < 0xC2) {
+      return at;  // a stray continuation byte, or an overlong two-byte lead
+    } else if (lead < 0xE0) {
+      extra = 1;
+    } else if (lead < 0xF0) {
+      extra = 2;
+      if (lead == 0xE0) low = 0xA0;        // overlong
+      else if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead < 0xF5) {
+      extra = 3;
+      if (lead == 0xF0) low = 0x90;        // overlong
+      else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+      return at;
+    }
+    if (size - at <= extra) return at;
+    const unsigned char second = bytes[at + 1];
+    if (second < low || second > high) return at;
+    for (std::size_t i = 2; i <= extra; ++i) {
+      if ((bytes[at + i] & 0xC0U) != 0x80U) return at;
+    }
+    at += extra + 1;
+  }
+  return size;
+}
+
+}  // namespace ardovel::cli
