@@ -1,0 +1,239 @@
+"""End-to-end tests of the installed ardovel-stem program."""
+import importlib.metadata
+import os
+import pty
+import re
+import select
+import subprocess
+
+import pytest
+
+import ardovel
+from conftest import CLI, DICTIONARIES, ROOT, answers, lines_of, run_cli
+
+# Unicode 16.0.0 White_Space, the separators of --tokens.
+WHITE_SPACE = ("\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006"
+               "\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
+TOKEN_SPLIT = re.compile("[" + re.escape(WHITE_SPACE) + "]+")
+
+
+def tokens_of(text: str) -> list[str]:
+    return [token for token in TOKEN_SPLIT.split(text) if token]
+
+
+def test_every_corpus_word_is_answered_as_stem_py_answers_it(tmp_path, corpus_words):
+    words_file = tmp_path / "words.txt"
+    words_file.write_text("\n".join(corpus_words) + "\n", encoding="utf-8")
+    result = run_cli(words_file)
+    assert result.returncode == 0, result.stderr
+    assert result.stderr == b""
+    produced = result.stdout.split(b"\n")
+    assert produced.pop() == b""
+    assert len(produced) == len(corpus_words)
+    mismatches = [(word, got.decode(), ardovel.stem_py(word))
+                  for word, got in zip(corpus_words, produced) if got.decode() != ardovel.stem_py(word)]
+    assert mismatches[:10] == []
+
+
+def test_raw_dictionaries_with_crlf_lines_from_files_and_from_stdin():
+    # "word/flags\r\n" lines: the "\r" is part of the line end, the slash and
+    # flags are part of the word.
+    expected = b"".join(answers(lines_of(path.read_bytes())) for path in DICTIONARIES)
+    from_files = run_cli(*DICTIONARIES)
+    assert (from_files.returncode, from_files.stderr) == (0, b"")
+    assert from_files.stdout == expected
+    joined = b"".join(path.read_bytes() for path in DICTIONARIES)
+    from_stdin = run_cli(input=joined)
+    assert from_stdin.stdout == answers(lines_of(joined))
+
+
+@pytest.mark.parametrize("data, lines", [
+    (b"", []),
+    (b"\n", [b""]),
+    (b"\n\n", [b"", b""]),
+    (b"Knjigama", [b"Knjigama"]),
+    (b"Knjigama\n", [b"Knjigama"]),
+    (b"Knjigama\r\n", [b"Knjigama"]),
+    (b"Knjigama\r", [b"Knjigama\r"]),            # no line end: the "\r" stays
+    (b"Knjigama\r\r\n", [b"Knjigama\r"]),        # only one "\r" belongs to the end
+    (b"a\rb\n", [b"a\rb"]),                     # a lone "\r" ends nothing
+    (b"IT\nit\n", [b"IT", b"it"]),
+    (b"a\x00b\n", [b"a\x00b"]),                 # NUL is an ordinary character
+    ("a\u2028b\u0085c\x0cd\n".encode(), ["a\u2028b\u0085c\x0cd".encode()]),  # not line ends
+    ("  Дијете  \t\n".encode(), ["  Дијете  \t".encode()]),
+    pytest.param(b"x" * 3_000_000 + b"ama\nknjigama\n", [b"x" * 3_000_000 + b"ama", b"knjigama"],
+                 id="longer-than-a-block"),
+])
+def test_line_rule(data, lines):
+    assert lines_of(data) == lines
+    result = run_cli(input=data)
+    assert (result.returncode, result.stderr) == (0, b"")
+    assert result.stdout == answers(lines)
+
+
+@pytest.mark.parametrize("text, tokens", [
+    ("Knjigama i ДЈЕЦА\n", ["Knjigama", "i", "ДЈЕЦА"]),
+    ("  leading\t\ttrailing  \r\n", ["leading", "trailing"]),
+    ("\n\n   \n", []),
+    ("a\u00a0b\u3000c\u2028d\u0085e\u1680f\u202fg", ["a", "b", "c", "d", "e", "f", "g"]),
+    ("a\u200bb a\x1fb a\u180eb", ["a\u200bb", "a\x1fb", "a\u180eb"]),  # not White_Space
+    ("NAJ-BOLJI, pokazivajući!", ["NAJ-BOLJI,", "pokazivajući!"]),
+    ("– —", ["–", "—"]),                      # stems to empty text: an empty line each
+])
+def test_tokens_split_at_unicode_white_space(text, tokens):
+    assert tokens_of(text) == tokens
+    for option in ("--tokens", "-t"):
+        result = run_cli(option, input=text.encode())
+        assert (result.returncode, result.stderr) == (0, b"")
+        assert result.stdout == answers(tokens)
+
+
+def test_tokens_of_the_sample_text():
+    sample = ROOT / "samples" / "sample.txt"
+    result = run_cli("--tokens", sample)
+    assert result.returncode == 0
+    assert result.stdout == answers(tokens_of(sample.read_text(encoding="utf-8")))
+
+
+GOOD_LINES = "Knjigama\nДијете\n"
+
+
+@pytest.mark.parametrize("bad, column", [
+    (b"\x80", 1),                    # lone continuation byte
+    (b"ab\xbf", 3),
+    (b"\xc0\xaf", 1),                # overlong "/"
+    (b"\xc1\xbf", 1),
+    (b"\xe0\x80\xaf", 1),            # overlong three-byte form
+    (b"\xf0\x8f\xbf\xbf", 1),        # overlong four-byte form
+    (b"\xed\xa0\x80", 1),            # surrogate U+D800
+    (b"x\xed\xbf\xbf", 2),           # surrogate U+DFFF
+    (b"\xf4\x90\x80\x80", 1),        # above U+10FFFF
+    (b"\xf5\x80\x80\x80", 1),
+    (b"\xff", 1),
+    (b"knjig\xd0", 6),               # truncated before the line end
+    (b"\xe2\x82 x", 1),              # truncated inside the line
+    (b"\xf0\x9f\x98", 1),
+])
+@pytest.mark.parametrize("tokens", [False, True])
+def test_invalid_utf8_stops_at_its_line(tmp_path, bad, column, tokens):
+    path = tmp_path / "input.txt"
+    path.write_bytes(GOOD_LINES.encode() + b"good " + bad + b" words\nafter\n")
+    result = run_cli(*(["--tokens"] if tokens else []), path)
+    assert result.returncode == 1
+    assert result.stderr.decode() == (
+        f"ardovel-stem: {path}:3: invalid UTF-8 (byte 0x{bad[column - 1]:02X} at byte {column + 5} of the line)\n")
+    # The lines before are answered in full; nothing of the bad line is written.
+    assert result.stdout == answers(GOOD_LINES.split())
+
+
+@pytest.mark.parametrize("edge", ["\u0080", "\u07ff", "\u0800", "\ud7ff", "\ue000", "\ufffd", "\uffff",
+                                  "\U00010000", "\U0010ffff"])
+def test_scalar_values_at_the_edges_are_valid(edge):
+    line = f"a{edge}b"
+    result = run_cli(input=line.encode() + b"\n")
+    assert (result.returncode, result.stderr) == (0, b"")
+    assert result.stdout == answers([line])
+
+
+def test_invalid_byte_at_the_very_end_without_line_end():
+    result = run_cli(input=b"Knjigama\n\xc3")
+    assert result.returncode == 1
+    assert result.stderr == b"ardovel-stem: (standard input):2: invalid UTF-8 (byte 0xC3 at byte 1 of the line)\n"
+    assert result.stdout == answers(["Knjigama"])
+
+
+def test_line_number_and_output_are_exact_deep_into_a_large_input(corpus_words):
+    # Far past the first blocks, so the count crosses block and thread shares.
+    words = corpus_words[:300_000]
+    data = ("\n".join(words) + "\n").encode() + b"bad\xfe\n" + b"never\n" * 1000
+    result = run_cli(input=data)
+    assert result.returncode == 1
+    assert result.stderr == b"ardovel-stem: (standard input):300001: invalid UTF-8 (byte 0xFE at byte 4 of the line)\n"
+    assert result.stdout == answers(words)
+
+
+def test_error_names_the_file_that_holds_it(tmp_path):
+    first, second = tmp_path / "one.txt", tmp_path / "two.txt"
+    first.write_bytes(b"Knjigama\n")
+    second.write_bytes(b"x\n\xed\xa0\x80\n")
+    result = run_cli(first, second)
+    assert result.returncode == 1
+    assert result.stderr.decode().startswith(f"ardovel-stem: {second}:2: invalid UTF-8")
+    assert result.stdout == answers(["Knjigama", "x"])
+
+
+def test_files_and_standard_input_in_order(tmp_path):
+    first, last = tmp_path / "first.txt", tmp_path / "-t"
+    first.write_bytes(b"Knjigama")   # no final line end: still a line of its own
+    last.write_bytes("pokazivajući\n".encode())
+    result = run_cli(first, "-", "--", last, input="ДЈЕЦА\n".encode())
+    assert (result.returncode, result.stderr) == (0, b"")
+    assert result.stdout == answers(["Knjigama", "ДЈЕЦА", "pokazivajući"])
+
+
+@pytest.mark.parametrize("args, status, stdout, stderr", [
+    (["--help"], 0, r"^Usage: ardovel-stem \[OPTION\]\.\.\. \[FILE\]\.\.\.\n(.*\n)*.*--tokens", r"^$"),
+    (["-h"], 0, r"^Usage: ardovel-stem", r"^$"),
+    (["--version"], 0, r"^ardovel-stem {version}\n$", r"^$"),
+    (["-V"], 0, r"^ardovel-stem {version}\n$", r"^$"),
+    (["--frobnicate"], 2, r"^$", r"^ardovel-stem: unknown option '--frobnicate'\nTry 'ardovel-stem --help'"),
+    (["-x", "file"], 2, r"^$", r"^ardovel-stem: unknown option '-x'\n"),
+    (["/nonexistent/words.txt"], 1, r"^$", r"^ardovel-stem: /nonexistent/words\.txt: No such file or directory\n$"),
+    (["/"], 1, r"^$", r"^ardovel-stem: /: Is a directory\n$"),
+])
+def test_options_and_exit_status(args, status, stdout, stderr):
+    version = re.escape(importlib.metadata.version("ardovel"))
+    result = run_cli(*args)
+    assert result.returncode == status
+    assert re.search(stdout.format(version=version), result.stdout.decode())
+    assert re.search(stderr, result.stderr.decode())
+
+
+def test_answers_arrive_line_by_line_on_an_open_pipe():
+    # An interactive caller must not wait for a full block or the end of input.
+    process = subprocess.Popen([str(CLI)], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    try:
+        for word in ["Knjigama", "Дијете"]:
+            process.stdin.write(word.encode() + b"\n")
+            process.stdin.flush()
+            ready, _, _ = select.select([process.stdout], [], [], 60)
+            assert ready, "no answer while the input is still open"
+            assert process.stdout.readline() == answers([word])
+        process.stdin.close()
+        assert process.wait(timeout=60) == 0
+    finally:
+        process.kill()
+
+
+def test_progress_on_a_terminal_only_for_large_input(tmp_path):
+    big = tmp_path / "big.txt"
+    big.write_bytes(b"Knjigama\n" * 1_500_000)   # 13.5 MB
+    small = tmp_path / "small.txt"
+    small.write_bytes(b"Knjigama\n" * 1000)
+    for path, shown in [(big, True), (small, False)]:
+        controller, terminal = pty.openpty()
+        try:
+            with open(tmp_path / "out.txt", "wb") as out:
+                status = subprocess.run([str(CLI), str(path)], stdout=out, stderr=terminal, timeout=300).returncode
+            os.close(terminal)
+            terminal = -1
+            seen = b""
+            while select.select([controller], [], [], 0)[0]:
+                try:
+                    chunk = os.read(controller, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                seen += chunk
+        finally:
+            if terminal >= 0:
+                os.close(terminal)
+            os.close(controller)
+        assert status == 0
+        assert (tmp_path / "out.txt").read_bytes() == b"knjig\n" * (path.stat().st_size // 9)
+        assert (f"ardovel-stem: {path}: ".encode() in seen) == shown
+        if shown:
+            assert seen.endswith(b"\r\x1b[K")   # the progress line is removed at the end
+    # Without a terminal, nothing at all on standard error.
+    assert run_cli(big).stderr == b""
