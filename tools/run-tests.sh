@@ -61,6 +61,7 @@ if [[ -x tools/unicode/check-tables.sh ]]; then
   step unicode-tables tools/unicode/check-tables.sh
 fi
 step python run_python_tests
+step package tools/test-package.sh
 
 echo
 summary=$(IFS=';' && echo "${results[*]}" | sed 's/;/; /g')
