@@ -1,6 +1,7 @@
 #include "stemmer/affixes.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "stemmer/affix_tables.hpp"
@@ -12,74 +13,104 @@ constexpr std::string_view superlative_prefix = "naj";
 
 // ---- Suffix matching -------------------------------------------------------
 //
-// The stemmer runs millions of times, so a form is not compared with all 70
-// suffixes. Every suffix fits in eight bytes, so the last eight bytes of a
-// form and each suffix are packed into a 64-bit word (last byte lowest), and
-// a match is one masked compare. The suffixes are bucketed by their last
-// byte, keeping trial order inside each bucket, so a form meets only the few
-// suffixes that end in its own last byte (at most 20, for "a").
+// The stemmer runs millions of times, so a form is not compared with the 70
+// suffixes one by one. The suffixes, read backwards, form a trie; a form's
+// bytes, read from its end, walk down it, and the deepest node on the way
+// that ends a suffix gives the suffix to remove. Any two suffixes that end
+// the same form are nested, so the first one in trial order (by descending
+// byte length) that ends the form is the longest such, which is exactly the
+// deepest one met on the walk. A walk takes one step per byte, and stops at
+// the first byte no suffix has at that distance from its end: for most forms
+// after one or two steps.
+//
+// The trie is a table of transitions, built when the module is compiled:
+// bytes that occur in some suffix get a small class number (every other
+// byte is class 0, which leads nowhere), and each node has one entry per
+// class.
 
-// The last (up to) eight bytes of `text`, its last byte in the low bits and
-// zero bytes above when the text is shorter.
-constexpr std::uint64_t pack_tail(std::string_view text) noexcept {
-  const std::size_t window = text.size() < max_suffix_bytes ? text.size() : max_suffix_bytes;
-  std::uint64_t packed = 0;
-  for (std::size_t i = text.size() - window; i < text.size(); ++i) {
-    packed = (packed << 8U) | static_cast<unsigned char>(text[i]);
-  }
-  return packed;
-}
-
-struct PackedSuffix {
-  std::uint64_t bytes = 0;
-  std::uint64_t mask = 0;  // covers exactly the suffix's bytes
-  std::size_t length = 0;
-};
-
-constexpr PackedSuffix pack_suffix(std::string_view suffix) noexcept {
-  const std::size_t bits = 8 * suffix.size();
-  const std::uint64_t mask = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-  return {pack_tail(suffix), mask, suffix.size()};
-}
-
-constexpr unsigned last_byte(std::string_view text) noexcept { return static_cast<unsigned char>(text.back()); }
-
-struct SuffixIndex {
-  // Bucket b holds suffixes[bucket_start[b]] up to suffixes[bucket_start[b + 1]].
-  std::array<std::uint8_t, 257> bucket_start{};
-  std::array<PackedSuffix, SUFFIX_TABLE.size()> suffixes{};
-};
-
-// A stable counting sort of the table by last byte.
-constexpr SuffixIndex build_suffix_index() noexcept {
-  std::array<std::uint8_t, 256> bucket_size{};
-  for (const std::string_view suffix : SUFFIX_TABLE) ++bucket_size[last_byte(suffix)];
-
-  SuffixIndex index;
-  for (std::size_t b = 0; b < 256; ++b) {
-    index.bucket_start[b + 1] = static_cast<std::uint8_t>(index.bucket_start[b] + bucket_size[b]);
-  }
-  std::array<std::uint8_t, 256> next_slot{};
-  for (std::size_t b = 0; b < 256; ++b) next_slot[b] = index.bucket_start[b];
-  for (const std::string_view suffix : SUFFIX_TABLE) index.suffixes[next_slot[last_byte(suffix)]++] = pack_suffix(suffix);
-  return index;
-}
-
-constexpr SuffixIndex SUFFIX_INDEX = build_suffix_index();
-
-// The properties the matcher relies on, proven when it is built.
-constexpr bool suffixes_fit_the_matcher() noexcept {
+constexpr std::size_t count_byte_classes() noexcept {
+  std::array<bool, 256> seen{};
+  std::size_t classes = 1;  // class 0: bytes that no suffix contains
   for (const std::string_view suffix : SUFFIX_TABLE) {
-    if (suffix.empty() || suffix.size() > max_suffix_bytes) return false;
-    // A zero byte in a suffix could match the zero padding of a form shorter
-    // than the suffix; without one, such a form can never match.
     for (const char byte : suffix) {
-      if (byte == '\0') return false;
+      const auto b = static_cast<unsigned char>(byte);
+      if (!seen[b]) {
+        seen[b] = true;
+        ++classes;
+      }
     }
+  }
+  return classes;
+}
+
+// Node 0 is "no suffix continues here"; node 1 is the root.
+constexpr std::size_t dead_node = 0;
+constexpr std::size_t root_node = 1;
+
+constexpr std::size_t count_trie_nodes() noexcept {
+  // Every distinct tail of a suffix (its last k bytes) is one node.
+  std::array<std::string_view, 8 * SUFFIX_TABLE.size()> tails{};
+  std::size_t count = 0;
+  for (const std::string_view suffix : SUFFIX_TABLE) {
+    for (std::size_t k = 1; k <= suffix.size(); ++k) {
+      const std::string_view tail = suffix.substr(suffix.size() - k);
+      bool known = false;
+      for (std::size_t i = 0; i < count; ++i) known = known || tails[i] == tail;
+      if (!known) tails[count++] = tail;
+    }
+  }
+  return count + 2;
+}
+
+constexpr std::size_t byte_classes = count_byte_classes();
+constexpr std::size_t trie_nodes = count_trie_nodes();
+static_assert(trie_nodes <= 256, "node numbers must fit in a byte");
+
+struct SuffixTrie {
+  std::array<std::uint8_t, 256> byte_class{};
+  std::array<std::array<std::uint8_t, byte_classes>, trie_nodes> next{};
+  // The byte length of the suffix that ends at a node (its depth), or 0.
+  std::array<std::uint8_t, trie_nodes> suffix_length{};
+};
+
+constexpr SuffixTrie build_suffix_trie() noexcept {
+  SuffixTrie trie;
+  std::size_t classes = 1;
+  for (const std::string_view suffix : SUFFIX_TABLE) {
+    for (const char byte : suffix) {
+      auto& cls = trie.byte_class[static_cast<unsigned char>(byte)];
+      if (cls == 0) cls = static_cast<std::uint8_t>(classes++);
+    }
+  }
+  std::size_t nodes = root_node + 1;
+  for (const std::string_view suffix : SUFFIX_TABLE) {
+    std::size_t node = root_node;
+    for (std::size_t k = 1; k <= suffix.size(); ++k) {
+      const std::uint8_t cls = trie.byte_class[static_cast<unsigned char>(suffix[suffix.size() - k])];
+      if (trie.next[node][cls] == dead_node) trie.next[node][cls] = static_cast<std::uint8_t>(nodes++);
+      node = trie.next[node][cls];
+    }
+    trie.suffix_length[node] = static_cast<std::uint8_t>(suffix.size());
+  }
+  return trie;
+}
+
+constexpr SuffixTrie SUFFIX_TRIE = build_suffix_trie();
+
+// Every suffix is found again by its own walk: the table is distinct and the
+// trie has room for it.
+constexpr bool trie_holds_every_suffix() noexcept {
+  for (const std::string_view suffix : SUFFIX_TABLE) {
+    std::size_t node = root_node;
+    for (std::size_t k = 1; k <= suffix.size(); ++k) {
+      node = SUFFIX_TRIE.next[node][SUFFIX_TRIE.byte_class[static_cast<unsigned char>(suffix[suffix.size() - k])]];
+      if (node == dead_node) return false;
+    }
+    if (SUFFIX_TRIE.suffix_length[node] != suffix.size()) return false;
   }
   return true;
 }
-static_assert(suffixes_fit_the_matcher(), "every suffix must be 1 to 8 non-zero bytes");
+static_assert(trie_holds_every_suffix());
 
 constexpr bool longest_suffixes_come_first() noexcept {
   for (std::size_t i = 1; i < SUFFIX_TABLE.size(); ++i) {
@@ -89,7 +120,12 @@ constexpr bool longest_suffixes_come_first() noexcept {
 }
 static_assert(longest_suffixes_come_first(), "trial order is by descending byte length");
 
-static_assert(SUFFIX_INDEX.bucket_start[256] == SUFFIX_TABLE.size());
+// Bit n is set when some exception form has n bytes.
+constexpr std::uint64_t EXCEPTION_LENGTHS = [] {
+  std::uint64_t lengths = 0;
+  for (const ExceptionForm& entry : EXCEPTION_FORMS) lengths |= std::uint64_t{1} << entry.form.size();
+  return lengths;
+}();
 
 }  // namespace
 
@@ -99,6 +135,8 @@ std::optional<std::string_view> strip_superlative(std::string_view form) noexcep
 }
 
 ExceptionOutcome lookup_exception(std::string_view form) noexcept {
+  // Nearly every form has a length no exception has.
+  if (form.size() >= 64 || ((EXCEPTION_LENGTHS >> form.size()) & 1U) == 0) return {};
   for (const ExceptionForm& entry : EXCEPTION_FORMS) {
     if (entry.form != form) continue;
     if (entry.stem.empty()) return {ExceptionOutcome::Kind::stop, {}};
@@ -108,14 +146,17 @@ ExceptionOutcome lookup_exception(std::string_view form) noexcept {
 }
 
 std::optional<std::string_view> strip_suffix(std::string_view form) noexcept {
-  if (form.empty()) return std::nullopt;
-  const std::uint64_t tail = pack_tail(form);
-  const unsigned bucket = last_byte(form);
-  for (unsigned i = SUFFIX_INDEX.bucket_start[bucket]; i < SUFFIX_INDEX.bucket_start[bucket + 1]; ++i) {
-    const PackedSuffix& suffix = SUFFIX_INDEX.suffixes[i];
-    if ((tail & suffix.mask) == suffix.bytes) return form.substr(0, form.size() - suffix.length);
+  const auto* end = reinterpret_cast<const unsigned char*>(form.data() + form.size());
+  const std::size_t reach = form.size() < max_suffix_bytes ? form.size() : max_suffix_bytes;
+  std::size_t node = root_node;
+  std::size_t longest = 0;
+  for (std::size_t k = 1; k <= reach; ++k) {
+    node = SUFFIX_TRIE.next[node][SUFFIX_TRIE.byte_class[end[-static_cast<std::ptrdiff_t>(k)]]];
+    if (node == dead_node) break;
+    if (SUFFIX_TRIE.suffix_length[node] != 0) longest = SUFFIX_TRIE.suffix_length[node];
   }
-  return std::nullopt;
+  if (longest == 0) return std::nullopt;
+  return form.substr(0, form.size() - longest);
 }
 
 }  // namespace ardovel

@@ -1,8 +1,10 @@
 #include "stemmer/consonant.hpp"
 
 #include <array>
+#include <cstddef>
 
 #include "unicode/unicode.hpp"
+#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {
@@ -55,28 +57,42 @@ bool is_protected(std::string_view form) noexcept {
   return false;
 }
 
-void apply_group(const std::array<ConsonantRule, 3>& group, Text& work) {
-  for (const ConsonantRule& rule : group) {
-    if (!ends_with_char(work, rule.softened)) continue;
-    if (char_count(work) >= min_restorable_chars) {
-      pop_char(work);
-      push_char(work, rule.velar);
+// The form's last character, when it is one of the softened letters whose
+// rule applies; the second group is tried only when no first-group letter
+// ends the form, which, with distinct letters, is the same as trying both
+// groups in turn (a first-group change leaves k, g or h).
+const ConsonantRule* rule_for_last_letter(std::string_view form) noexcept {
+  for (const auto* group : {&FIRST_GROUP, &SECOND_GROUP}) {
+    for (const ConsonantRule& rule : *group) {
+      if (ends_with_char(form, rule.softened)) return &rule;
     }
-    return;  // the group's rules have distinct letters: no other can match
   }
+  return nullptr;
 }
 
 }  // namespace
 
+std::string_view restore_final_consonant_in_place(char* form, std::size_t size) noexcept {
+  const std::string_view view(form, size);
+  if (view == special_form) return special_stem;
+  if (!may_end_in_softened_letter(view) || is_protected(view)) return view;
+  const ConsonantRule* rule = rule_for_last_letter(view);
+  if (rule == nullptr || char_count(view) < min_restorable_chars) return view;
+  // The softened letter (one or two bytes) gives way to one ASCII letter.
+  char encoded[4];
+  const std::size_t letter_size = utf8::encode(rule->softened, encoded);
+  form[size - letter_size] = static_cast<char>(rule->velar);
+  return {form, size - letter_size + 1};
+}
+
 void restore_final_consonant(std::string_view form, Text& work) {
-  if (form == special_form) {
-    work.assign(special_stem);
-    return;
-  }
   work.assign(form);
-  if (!may_end_in_softened_letter(form) || is_protected(form)) return;
-  apply_group(FIRST_GROUP, work);
-  apply_group(SECOND_GROUP, work);
+  const std::string_view restored = restore_final_consonant_in_place(work.data(), work.size());
+  if (restored.data() == work.data()) {
+    work.truncate(restored.size());
+  } else {
+    work.assign(restored);
+  }
 }
 
 }  // namespace ardovel

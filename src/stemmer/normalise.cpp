@@ -1,9 +1,11 @@
 #include "stemmer/normalise.hpp"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
+#include "unicode/properties.hpp"
 #include "unicode/unicode.hpp"
 #include "unicode/utf8.hpp"
 
@@ -69,7 +71,232 @@ void collapse_in_place(Text& text, std::string_view pattern, char replacement) {
 
 bool is_kept(Character c) noexcept { return is_alphanumeric(c) || is_whitespace(c); }
 
+// ---- All four stages in one pass ---------------------------------------------
+//
+// Callers see only the final form, so the production path runs lowercasing,
+// transliteration, the "ije" reduction and the filter together:
+//
+// 1. One left-to-right pass lowercases and transliterates each character (a
+//    capital sigma reads its neighbours in the input, which is at hand) and
+//    writes it if the filter keeps it. A character the filter drops leaves a
+//    zero byte behind as a marker (a zero byte itself is always dropped, so
+//    a marker is never text).
+// 2. The "ije" reduction ran before the filter, so a dropped character still
+//    separates an "i" from a "je" («i-je» gives «ije»). A second pass over
+//    the written bytes, markers included, reduces "ije" left to right and
+//    removes the markers. It runs only when the first pass wrote a marker
+//    or an 'i' followed by a 'j' (one in ten dictionary words).
+//
+// The reduction of "IJE" cannot apply in the pipeline: no character's
+// lowercase, transliterated, contains a capital ASCII letter (checked below
+// for every two-byte character; longer ones lowercase to non-ASCII letters,
+// apart from the Kelvin sign's «k»).
+
+constexpr char dropped_marker = '\0';
+
+constexpr bool kept_cx(Character c) noexcept {
+  return unicode_properties::alphabetic(c) || unicode_properties::numeric(c) || unicode_properties::whitespace(c);
+}
+
+// The size byte of a two-byte outcome (below) holds the byte count and two
+// flags: a marker was written, or the one letter 'j' (which makes "ije" with
+// an 'i' before it and an 'e' after).
+constexpr std::uint8_t size_bits = 0x03;
+constexpr std::uint8_t marker_written = 0x04;
+constexpr std::uint8_t letter_j = 0x08;
+constexpr std::uint8_t general_path = 0xFF;
+
+// What the stages make of one ASCII byte: its lowercase, or the marker.
+struct AsciiOutcome {
+  char byte;
+  std::uint8_t flags;  // marker_written or letter_j
+};
+
+constexpr auto ASCII_NORMALISED = [] {
+  std::array<AsciiOutcome, 128> table{};
+  for (unsigned b = 0; b < 128; ++b) {
+    const unsigned lower = b >= 'A' && b <= 'Z' ? b + 0x20 : b;
+    const char byte = kept_cx(lower) ? static_cast<char>(lower) : dropped_marker;
+    table[b] = {byte, byte == dropped_marker ? marker_written : byte == 'j' ? letter_j : std::uint8_t{0}};
+  }
+  return table;
+}();
+
+// What the stages make of one two-byte character (U+0080..U+07FF): one to
+// three bytes (the marker when dropped). Stored in four bytes, so that it is
+// copied with one store. The capital sigma (context) and U+0130 (two
+// characters) take the general path.
+struct TwoByteOutcome {
+  char bytes[3] = {};
+  std::uint8_t size = 0;  // the byte count, with marker_written or letter_j
+};
+
+constexpr auto TWO_BYTE_NORMALISED = [] {
+  std::array<TwoByteOutcome, 0x800 - 0x80> table{};
+  for (Character c = 0x80; c < 0x800; ++c) {
+    TwoByteOutcome& outcome = table[c - 0x80];
+    const auto* mapping = unicode_properties::find_lowercase(c);
+    if (c == 0x03A3 || (mapping != nullptr && mapping->lower[1] != 0)) {
+      outcome.size = general_path;
+      continue;
+    }
+    const Character lower = mapping != nullptr ? mapping->lower[0] : c;
+    const bool serbian = lower >= CYRILLIC_FIRST && lower < CYRILLIC_FIRST + CYRILLIC_SPAN &&
+                         !CYRILLIC_TO_LATIN[lower - CYRILLIC_FIRST].empty();
+    if (serbian) {
+      for (const char byte : CYRILLIC_TO_LATIN[lower - CYRILLIC_FIRST]) outcome.bytes[outcome.size++] = byte;
+    } else if (kept_cx(lower)) {
+      char encoded[4] = {};
+      outcome.size = static_cast<std::uint8_t>(utf8::encode(lower, encoded));
+      for (std::size_t k = 0; k < outcome.size; ++k) outcome.bytes[k] = encoded[k];
+    } else {
+      outcome.bytes[0] = dropped_marker;
+      outcome.size = 1;
+    }
+    if (outcome.bytes[0] == dropped_marker) outcome.size |= marker_written;
+    if (outcome.size == 1 && outcome.bytes[0] == 'j') outcome.size |= letter_j;
+  }
+  return table;
+}();
+
+constexpr bool two_byte_outcomes_fit() noexcept {
+  for (const TwoByteOutcome& outcome : TWO_BYTE_NORMALISED) {
+    if (outcome.size == general_path) continue;
+    const std::size_t size = outcome.size & size_bits;
+    if (size == 0) return false;
+    for (std::size_t k = 0; k < size; ++k)
+      if ((outcome.bytes[k] >= 'A' && outcome.bytes[k] <= 'Z') || (k > 0 && outcome.bytes[k] == dropped_marker))
+        return false;
+  }
+  return true;
+}
+static_assert(two_byte_outcomes_fit(), "two-byte characters give one to three bytes, never capitals");
+static_assert(sizeof(TwoByteOutcome) == 4);
+
+// Eight ASCII bytes at a time. The top bit of each byte of the result says
+// whether that byte lies in [low, high]; every byte must be below 0x80, so
+// adding at most 0x80 never carries into the next byte.
+constexpr std::uint64_t ones = 0x0101010101010101ULL;
+constexpr std::uint64_t high_bits = ones * 0x80;
+
+constexpr std::uint64_t bytes_in_range(std::uint64_t word, unsigned low, unsigned high) noexcept {
+  return (word + ones * (0x80 - low)) & ~(word + ones * (0x80 - high - 1)) & high_bits;
+}
+
+constexpr std::uint64_t lower_ascii_word(std::uint64_t word) noexcept {
+  return word | (bytes_in_range(word, 'A', 'Z') >> 2);
+}
+
+// A general-path character: lowercase (one or two characters), then
+// transliterate and filter each.
+// Takes `at` by value and returns the new position, so that the caller's
+// position never has its address taken (and stays in a register).
+struct Advance {
+  std::size_t at;
+  char* out;
+};
+
+Advance normalise_character(std::string_view word, std::size_t at, char* out) noexcept {
+  Character lower[2];
+  const unsigned count = lowercase_char_at(word, at, lower);
+  for (unsigned k = 0; k < count; ++k) {
+    const Character c = lower[k];
+    const std::string_view latin =
+        c >= CYRILLIC_FIRST && c < CYRILLIC_FIRST + CYRILLIC_SPAN ? CYRILLIC_TO_LATIN[c - CYRILLIC_FIRST] : "";
+    if (!latin.empty()) {
+      std::memcpy(out, latin.data(), latin.size());
+      out += latin.size();
+    } else if (is_kept(c)) {
+      char encoded[4];
+      const std::size_t size = utf8::encode(c, encoded);
+      std::memcpy(out, encoded, size);
+      out += size;
+    } else {
+      *out++ = dropped_marker;
+    }
+  }
+  return {at, out};
+}
+
+// The second pass: "ije" becomes "e", left to right, with markers standing
+// between letters; then the markers go. Works in place.
+std::size_t reduce_ije_and_drop_markers(char* text, std::size_t size) noexcept {
+  std::size_t write = 0;
+  unsigned matched = 0;  // how much of "ije" the stream has just spelt
+  for (std::size_t read = 0; read < size; ++read) {
+    const char byte = text[read];
+    if (byte == dropped_marker) {
+      matched = 0;
+    } else if (byte == 'e' && matched == 2) {
+      text[write - 2] = 'e';  // "ij" + "e" becomes "e"
+      --write;
+      matched = 0;
+    } else {
+      matched = byte == 'i' ? 1 : (byte == 'j' && matched == 1) ? 2 : 0;
+      text[write++] = byte;
+    }
+  }
+  return write;
+}
+
 }  // namespace
+
+std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept {
+  const auto* __restrict bytes = reinterpret_cast<const unsigned char*>(word.data());
+  const std::size_t size = word.size();
+  char* const begin = out;
+  // Whether an "ij" has been written (so "ije" may need reducing) or a marker.
+  bool second_pass = false;
+  const auto after_i = [&]() noexcept { return out != begin && out[-1] == 'i'; };
+  std::size_t i = 0;
+  while (i < size) {
+    // A run of ASCII, eight bytes at a time while they are letters and
+    // digits (most of Latin text), then byte by byte.
+    if (bytes[i] < 0x80) {
+      while (i + 8 <= size) {
+        std::uint64_t block;
+        std::memcpy(&block, bytes + i, 8);
+        if ((block & high_bits) != 0) break;
+        block = lower_ascii_word(block);
+        if ((bytes_in_range(block, 'a', 'z') | bytes_in_range(block, '0', '9')) != high_bits) break;
+        // An 'i' then a 'j', inside the block or across its start (the
+        // first byte is the lowest, being little-endian).
+        const std::uint64_t js = bytes_in_range(block, 'j', 'j');
+        if (js != 0) {
+          if constexpr (std::endian::native != std::endian::little) break;
+          second_pass |= ((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 || ((js & 0x80) != 0 && after_i());
+        }
+        std::memcpy(out, &block, 8);
+        out += 8;
+        i += 8;
+      }
+      for (; i < size && bytes[i] < 0x80; ++i) {
+        const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
+        if (outcome.flags != 0) second_pass |= outcome.flags == marker_written || after_i();
+        *out++ = outcome.byte;
+      }
+      continue;
+    }
+    // A run of two-byte characters (Cyrillic, Latin letters with marks).
+    for (; i < size && (bytes[i] & 0xE0U) == 0xC0U; i += 2) {
+      // Valid UTF-8: lead C2..DF, then 80..BF; this is the code point less 0x80.
+      const TwoByteOutcome outcome = TWO_BYTE_NORMALISED[(bytes[i] << 6U) + bytes[i + 1] - 0x3100U];
+      if (outcome.size == general_path) break;
+      if ((outcome.size & ~size_bits) != 0) second_pass |= (outcome.size & marker_written) != 0 || after_i();
+      std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
+      out += outcome.size & size_bits;
+    }
+    if (i < size && bytes[i] >= 0x80) {
+      // Anything else, one character (rare): let the second pass look.
+      second_pass = true;
+      const Advance advance = normalise_character(word, i, out);
+      i = advance.at;
+      out = advance.out;
+    }
+  }
+  const std::size_t written = static_cast<std::size_t>(out - begin);
+  return second_pass ? reduce_ije_and_drop_markers(begin, written) : written;
+}
 
 void lowercase(std::string_view form, Text& out) { to_lowercase(form, out); }
 

@@ -8,13 +8,6 @@
 namespace ardovel {
 namespace {
 
-// Production path: callers only ever see the answer, and the answer is always
-// the current form (every change is recorded, so the last entry and the
-// current form never part), so nothing is kept.
-struct NoTrace {
-  void record(std::string_view /*form*/) noexcept {}
-};
-
 struct RecordingTrace {
   StemTrace& trace;
   void record(std::string_view form) { trace.forms.emplace_back(form); }
@@ -36,6 +29,9 @@ class FormBuffers {
   unsigned next_ = 0;
 };
 
+// The traced pipeline: every stage on its own, each form recorded as the
+// stages define. The production path (stem_word_into) computes the same
+// last form without keeping the others.
 template <class Recorder>
 class Pipeline {
  public:
@@ -90,15 +86,34 @@ class Pipeline {
 
 }  // namespace
 
-std::string stem_word(const char* data, std::size_t size) {
-  return stem_word(std::string_view(data, size));
+std::string_view stem_word_into(std::string_view word, Text& scratch) {
+  // The guard looks at the raw bytes: only this exact spelling is kept.
+  if (word == "IT") return word;
+
+  scratch.clear();
+  char* const form = scratch.extend(normalised_capacity(word.size()));
+  const std::size_t size = normalise_into(word, form);
+  scratch.truncate(size);
+  std::string_view current(form, size);
+
+  if (const auto rest = strip_superlative(current)) current = *rest;
+
+  const ExceptionOutcome exception = lookup_exception(current);
+  if (exception.kind == ExceptionOutcome::Kind::replace_and_stop) return exception.stem;
+  if (exception.kind == ExceptionOutcome::Kind::stop) return current;
+
+  if (const auto rest = strip_suffix(current)) current = *rest;
+
+  // `current` lies inside `scratch`, which the restoration may edit.
+  return restore_final_consonant_in_place(form + (current.data() - form), current.size());
 }
 
-std::string stem_word(std::string_view word) {
-  NoTrace recorder;
-  Pipeline<NoTrace> pipeline(recorder);
-  return std::string(pipeline.run(word));
+std::string stem_word(const char* data, std::size_t size) {
+  Text scratch;
+  return std::string(stem_word_into(std::string_view(data, size), scratch));
 }
+
+std::string stem_word(std::string_view word) { return stem_word(word.data(), word.size()); }
 
 std::string stem_word(std::string_view word, StemTrace& trace) {
   trace.forms.clear();

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "unicode/text.hpp"
+
 namespace ardovel {
 
 // The successive forms of one word during one call: the input first, then
@@ -13,6 +15,16 @@ namespace ardovel {
 struct StemTrace {
   std::vector<std::string> forms;
 };
+
+// The production path. The answer is always the trace's last entry, which is
+// also the current form at the end (a stage that changes the form records
+// it), so no other form is kept: the four normalisation stages run as one
+// pass into `scratch`, and the affix and consonant stages only narrow or
+// edit that text in place. Returns the stem as a view into `scratch`, into
+// `word` (the "IT" guard) or into constant data; it stays valid while
+// `word` and `scratch` live and `scratch` is not touched. `scratch` needs no
+// heap block for words shorter than 74 bytes.
+[[nodiscard]] std::string_view stem_word_into(std::string_view word, Text& scratch);
 
 // Stems one word given as valid UTF-8 (not zero-terminated). The whole text
 // counts as one word. Never fails on valid UTF-8; only memory exhaustion

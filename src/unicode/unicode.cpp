@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "unicode/properties.hpp"
 #include "unicode/tables.hpp"
 #include "unicode/unicode.hpp"
 #include "unicode/utf8.hpp"
@@ -16,26 +17,6 @@ namespace tables = unicode_tables;
 constexpr Character CAPITAL_SIGMA = 0x03A3;
 constexpr Character SMALL_SIGMA = 0x03C3;
 constexpr Character SMALL_FINAL_SIGMA = 0x03C2;
-
-// See the generator for the layout: each run word holds a boundary code point
-// in its low 21 bits and the index of the run's first delta in its high 11.
-// Boundaries alternate between range starts and range ends, so a code point
-// is in the set when the last boundary at or below it has an even index.
-template <std::size_t Runs, std::size_t Offsets>
-bool in_ranges(const std::uint32_t (&runs)[Runs], const std::uint8_t (&offsets)[Offsets], Character c) noexcept {
-  constexpr std::uint32_t code_mask = (1U << 21) - 1;
-  const auto* after = std::upper_bound(std::begin(runs), std::end(runs), c,
-                                       [](Character value, std::uint32_t run) { return value < (run & code_mask); });
-  if (after == std::begin(runs)) return false;
-  const std::size_t run = static_cast<std::size_t>(after - std::begin(runs)) - 1;
-  std::size_t offset = runs[run] >> 21;
-  const std::size_t run_end = after == std::end(runs) ? Offsets : (*after >> 21);
-  // Each run's first boundary is kept in its word, not among the deltas.
-  std::size_t boundary = offset + run;
-  Character point = runs[run] & code_mask;
-  for (; offset < run_end && point + offsets[offset] <= c; ++offset, ++boundary) point += offsets[offset];
-  return boundary % 2 == 0;
-}
 
 constexpr bool is_ascii_upper(unsigned char byte) noexcept { return byte >= 'A' && byte <= 'Z'; }
 constexpr char ascii_lower(unsigned char byte) noexcept {
@@ -69,12 +50,7 @@ std::size_t lower_ascii_prefix(const unsigned char* bytes, std::size_t size, Tex
   return i;
 }
 
-const tables::LowercaseMapping* find_lowercase(Character c) noexcept {
-  const auto* end = std::end(tables::LOWERCASE_MAPPINGS);
-  const auto* found = std::lower_bound(std::begin(tables::LOWERCASE_MAPPINGS), end, c,
-                                       [](const tables::LowercaseMapping& m, Character value) { return m.code < value; });
-  return found != end && found->code == c ? found : nullptr;
-}
+using unicode_properties::find_lowercase;
 
 // Both scans pass over case-ignorable characters, including those that are
 // also cased, and stop at the first other one, which decides.
@@ -127,31 +103,32 @@ void to_lowercase(std::string_view text, Text& out) {
   }
 }
 
-bool is_alphabetic(Character c) noexcept {
-  if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  return in_ranges(tables::ALPHABETIC_RUNS, tables::ALPHABETIC_OFFSETS, c);
-}
-
-bool is_numeric(Character c) noexcept {
-  if (c < 0x80) return c >= '0' && c <= '9';
-  return in_ranges(tables::NUMERIC_RUNS, tables::NUMERIC_OFFSETS, c);
-}
-
-bool is_alphanumeric(Character c) noexcept { return is_alphabetic(c) || is_numeric(c); }
-
-bool is_whitespace(Character c) noexcept {
-  if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
-  switch (c >> 8) {
-    case 0x00: return (tables::WHITE_SPACE_FLAGS[c] & 1U) != 0;
-    case 0x20: return (tables::WHITE_SPACE_FLAGS[c & 0xFF] & 2U) != 0;
-    default: return c == tables::WHITE_SPACE_SINGLES[0] || c == tables::WHITE_SPACE_SINGLES[1];
+unsigned lowercase_char_at(std::string_view text, std::size_t& at, Character (&lower)[2]) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t start = at;
+  const Character c = utf8::decode(bytes, at);
+  if (c < 0x80) {
+    lower[0] = static_cast<unsigned char>(ascii_lower(static_cast<unsigned char>(c)));
+    return 1;
   }
+  if (c == CAPITAL_SIGMA) {
+    lower[0] = lower_sigma(bytes, start, at, text.size());
+    return 1;
+  }
+  if (const auto* mapping = find_lowercase(c)) {
+    lower[0] = mapping->lower[0];
+    lower[1] = mapping->lower[1];
+    return mapping->lower[1] != 0 ? 2 : 1;
+  }
+  lower[0] = c;
+  return 1;
 }
 
-bool is_cased(Character c) noexcept { return in_ranges(tables::CASED_RUNS, tables::CASED_OFFSETS, c); }
-
-bool is_case_ignorable(Character c) noexcept {
-  return in_ranges(tables::CASE_IGNORABLE_RUNS, tables::CASE_IGNORABLE_OFFSETS, c);
-}
+bool is_alphabetic(Character c) noexcept { return unicode_properties::alphabetic(c); }
+bool is_numeric(Character c) noexcept { return unicode_properties::numeric(c); }
+bool is_alphanumeric(Character c) noexcept { return is_alphabetic(c) || is_numeric(c); }
+bool is_whitespace(Character c) noexcept { return unicode_properties::whitespace(c); }
+bool is_cased(Character c) noexcept { return unicode_properties::cased(c); }
+bool is_case_ignorable(Character c) noexcept { return unicode_properties::case_ignorable(c); }
 
 }  // namespace ardovel

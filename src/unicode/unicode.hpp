@@ -19,6 +19,12 @@ using Character = char32_t;
 // context. `out` is overwritten.
 void to_lowercase(std::string_view text, Text& out);
 
+// The lowercase of the one character that starts at byte `at` of `text`,
+// exactly as `to_lowercase` maps it within that text (a capital sigma reads
+// its neighbours from `text`). Stores one or two characters in `lower`,
+// returns how many, and moves `at` past the character.
+unsigned lowercase_char_at(std::string_view text, std::size_t& at, Character (&lower)[2]) noexcept;
+
 [[nodiscard]] bool is_alphabetic(Character c) noexcept;
 [[nodiscard]] bool is_numeric(Character c) noexcept;
 [[nodiscard]] bool is_alphanumeric(Character c) noexcept;
