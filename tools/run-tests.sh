@@ -62,6 +62,8 @@ if [[ -x tools/unicode/check-tables.sh ]]; then
 fi
 step python run_python_tests
 step package tools/test-package.sh
+step sanitizers tools/test-sanitizers.sh
+step fuzz tools/fuzz.sh check
 
 echo
 summary=$(IFS=';' && echo "${results[*]}" | sed 's/;/; /g')
