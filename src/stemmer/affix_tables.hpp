@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace ardovel {
@@ -26,6 +27,21 @@ inline constexpr std::array<ExceptionForm, 8> EXCEPTION_FORMS{{
     {"vrapci", "vrab"},
     {"juče", ""},
 }};
+
+// For each first byte, bit n is set when some exception form of n bytes
+// begins with it: nearly every form is turned away by this one look-up.
+inline constexpr std::array<std::uint16_t, 256> EXCEPTION_STARTS = [] {
+  std::array<std::uint16_t, 256> starts{};
+  for (const ExceptionForm& entry : EXCEPTION_FORMS) {
+    starts[static_cast<unsigned char>(entry.form.front())] |= static_cast<std::uint16_t>(1U << entry.form.size());
+  }
+  return starts;
+}();
+static_assert([] {
+  for (const ExceptionForm& entry : EXCEPTION_FORMS)
+    if (entry.form.empty() || entry.form.size() >= 16) return false;
+  return true;
+}());
 
 // Suffixes in trial order: longest first by UTF-8 byte length (č, ć, š, ž
 // take two bytes), equal lengths in their established order. The first

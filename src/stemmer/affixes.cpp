@@ -1,116 +1,115 @@
 #include "stemmer/affixes.hpp"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "stemmer/affix_tables.hpp"
 
 namespace ardovel {
 namespace {
 
-constexpr std::string_view superlative_prefix = "naj";
-
 // ---- Suffix matching -------------------------------------------------------
 //
 // The stemmer runs millions of times, so a form is not compared with the 70
-// suffixes one by one. The suffixes, read backwards, form a trie; a form's
-// bytes, read from its end, walk down it, and the deepest node on the way
-// that ends a suffix gives the suffix to remove. Any two suffixes that end
-// the same form are nested, so the first one in trial order (by descending
-// byte length) that ends the form is the longest such, which is exactly the
-// deepest one met on the walk. A walk takes one step per byte, and stops at
-// the first byte no suffix has at that distance from its end: for most forms
-// after one or two steps.
+// suffixes one by one. Every suffix fits in eight bytes, so the last eight
+// bytes of a form are packed into a 64-bit word (last byte lowest), and its
+// last n bytes are that word masked to n bytes. For each byte length that
+// some suffix has, that tail is looked up in one hash table holding every
+// suffix; the look-ups do not depend on each other and take no branches, so
+// they overlap in the processor. The longest length found is the suffix to
+// remove: any two suffixes that end the same form are nested, so the first
+// one in trial order (by descending byte length) that ends the form is the
+// longest such.
 //
-// The trie is a table of transitions, built when the module is compiled:
-// bytes that occur in some suffix get a small class number (every other
-// byte is class 0, which leads nowhere), and each node has one entry per
-// class.
+// A length longer than the form is not tried (its masked tail is a shorter
+// suffix's key); a packed suffix is never all ones, which marks an empty
+// slot.
 
-constexpr std::size_t count_byte_classes() noexcept {
-  std::array<bool, 256> seen{};
-  std::size_t classes = 1;  // class 0: bytes that no suffix contains
-  for (const std::string_view suffix : SUFFIX_TABLE) {
-    for (const char byte : suffix) {
-      const auto b = static_cast<unsigned char>(byte);
-      if (!seen[b]) {
-        seen[b] = true;
-        ++classes;
-      }
-    }
+// The last (up to) eight bytes of `text`, its last byte in the low bits and
+// zero bytes above when the text is shorter.
+constexpr std::uint64_t pack_tail(std::string_view text) noexcept {
+  const std::size_t window = text.size() < max_suffix_bytes ? text.size() : max_suffix_bytes;
+  std::uint64_t packed = 0;
+  for (std::size_t i = text.size() - window; i < text.size(); ++i) {
+    packed = (packed << 8U) | static_cast<unsigned char>(text[i]);
   }
-  return classes;
+  return packed;
 }
 
-// Node 0 is "no suffix continues here"; node 1 is the root.
-constexpr std::size_t dead_node = 0;
-constexpr std::size_t root_node = 1;
+// pack_tail of a text of eight bytes or more, in one load.
+std::uint64_t load_tail(std::string_view text) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, text.data() + text.size() - 8, 8);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
 
-constexpr std::size_t count_trie_nodes() noexcept {
-  // Every distinct tail of a suffix (its last k bytes) is one node.
-  std::array<std::string_view, 8 * SUFFIX_TABLE.size()> tails{};
+constexpr std::uint64_t mask_of(std::size_t length) noexcept {
+  return length >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+}
+
+// The byte lengths that suffixes have, longest first.
+constexpr auto SUFFIX_LENGTHS = [] {
+  std::array<bool, max_suffix_bytes + 1> present{};
+  for (const std::string_view suffix : SUFFIX_TABLE) present[suffix.size()] = true;
+  std::array<std::uint8_t, max_suffix_bytes + 1> lengths{};
   std::size_t count = 0;
-  for (const std::string_view suffix : SUFFIX_TABLE) {
-    for (std::size_t k = 1; k <= suffix.size(); ++k) {
-      const std::string_view tail = suffix.substr(suffix.size() - k);
-      bool known = false;
-      for (std::size_t i = 0; i < count; ++i) known = known || tails[i] == tail;
-      if (!known) tails[count++] = tail;
-    }
+  for (std::size_t n = max_suffix_bytes; n >= 1; --n) {
+    if (present[n]) lengths[count++] = static_cast<std::uint8_t>(n);
   }
-  return count + 2;
+  return std::pair{lengths, count};
+}();
+constexpr std::size_t suffix_length_count = SUFFIX_LENGTHS.second;
+
+constexpr unsigned hash_bits = 9;
+constexpr std::uint64_t empty_slot = ~std::uint64_t{0};
+
+constexpr std::size_t slot_of(std::uint64_t key, std::uint64_t multiplier) noexcept {
+  return static_cast<std::size_t>((key * multiplier) >> (64 - hash_bits));
 }
 
-constexpr std::size_t byte_classes = count_byte_classes();
-constexpr std::size_t trie_nodes = count_trie_nodes();
-static_assert(trie_nodes <= 256, "node numbers must fit in a byte");
-
-struct SuffixTrie {
-  std::array<std::uint8_t, 256> byte_class{};
-  std::array<std::array<std::uint8_t, byte_classes>, trie_nodes> next{};
-  // The byte length of the suffix that ends at a node (its depth), or 0.
-  std::array<std::uint8_t, trie_nodes> suffix_length{};
-};
-
-constexpr SuffixTrie build_suffix_trie() noexcept {
-  SuffixTrie trie;
-  std::size_t classes = 1;
-  for (const std::string_view suffix : SUFFIX_TABLE) {
-    for (const char byte : suffix) {
-      auto& cls = trie.byte_class[static_cast<unsigned char>(byte)];
-      if (cls == 0) cls = static_cast<std::uint8_t>(classes++);
+// The first odd multiplier (from a fixed sequence) that gives every suffix a
+// slot of its own.
+constexpr std::uint64_t find_multiplier() noexcept {
+  std::uint64_t candidate = 0x9E3779B97F4A7C15ULL;
+  for (int attempt = 0; attempt < 100000; ++attempt) {
+    std::array<bool, std::size_t{1} << hash_bits> taken{};
+    bool distinct = true;
+    for (const std::string_view suffix : SUFFIX_TABLE) {
+      const std::size_t slot = slot_of(pack_tail(suffix), candidate);
+      distinct = distinct && !taken[slot];
+      taken[slot] = true;
     }
+    if (distinct) return candidate;
+    candidate = candidate * 6364136223846793005ULL + 1442695040888963407ULL;
+    candidate |= 1;
   }
-  std::size_t nodes = root_node + 1;
-  for (const std::string_view suffix : SUFFIX_TABLE) {
-    std::size_t node = root_node;
-    for (std::size_t k = 1; k <= suffix.size(); ++k) {
-      const std::uint8_t cls = trie.byte_class[static_cast<unsigned char>(suffix[suffix.size() - k])];
-      if (trie.next[node][cls] == dead_node) trie.next[node][cls] = static_cast<std::uint8_t>(nodes++);
-      node = trie.next[node][cls];
-    }
-    trie.suffix_length[node] = static_cast<std::uint8_t>(suffix.size());
-  }
-  return trie;
+  return 0;
 }
 
-constexpr SuffixTrie SUFFIX_TRIE = build_suffix_trie();
+constexpr std::uint64_t hash_multiplier = find_multiplier();
+static_assert(hash_multiplier != 0, "no collision-free multiplier for the suffix table");
 
-// Every suffix is found again by its own walk: the table is distinct and the
-// trie has room for it.
-constexpr bool trie_holds_every_suffix() noexcept {
+constexpr auto SUFFIX_SLOTS = [] {
+  std::array<std::uint64_t, std::size_t{1} << hash_bits> slots{};
+  for (std::uint64_t& slot : slots) slot = empty_slot;
+  for (const std::string_view suffix : SUFFIX_TABLE) slots[slot_of(pack_tail(suffix), hash_multiplier)] = pack_tail(suffix);
+  return slots;
+}();
+
+// The properties the matcher relies on, proven when it is built.
+constexpr bool suffixes_fit_the_matcher() noexcept {
   for (const std::string_view suffix : SUFFIX_TABLE) {
-    std::size_t node = root_node;
-    for (std::size_t k = 1; k <= suffix.size(); ++k) {
-      node = SUFFIX_TRIE.next[node][SUFFIX_TRIE.byte_class[static_cast<unsigned char>(suffix[suffix.size() - k])]];
-      if (node == dead_node) return false;
-    }
-    if (SUFFIX_TRIE.suffix_length[node] != suffix.size()) return false;
+    if (suffix.empty() || suffix.size() > max_suffix_bytes) return false;
+    if (SUFFIX_SLOTS[slot_of(pack_tail(suffix), hash_multiplier)] != pack_tail(suffix)) return false;
   }
   return true;
 }
-static_assert(trie_holds_every_suffix());
+static_assert(suffixes_fit_the_matcher(), "every suffix is 1 to 8 bytes, in a slot of its own");
 
 constexpr bool longest_suffixes_come_first() noexcept {
   for (std::size_t i = 1; i < SUFFIX_TABLE.size(); ++i) {
@@ -120,23 +119,9 @@ constexpr bool longest_suffixes_come_first() noexcept {
 }
 static_assert(longest_suffixes_come_first(), "trial order is by descending byte length");
 
-// Bit n is set when some exception form has n bytes.
-constexpr std::uint64_t EXCEPTION_LENGTHS = [] {
-  std::uint64_t lengths = 0;
-  for (const ExceptionForm& entry : EXCEPTION_FORMS) lengths |= std::uint64_t{1} << entry.form.size();
-  return lengths;
-}();
-
 }  // namespace
 
-std::optional<std::string_view> strip_superlative(std::string_view form) noexcept {
-  if (!form.starts_with(superlative_prefix)) return std::nullopt;
-  return form.substr(superlative_prefix.size());
-}
-
-ExceptionOutcome lookup_exception(std::string_view form) noexcept {
-  // Nearly every form has a length no exception has.
-  if (form.size() >= 64 || ((EXCEPTION_LENGTHS >> form.size()) & 1U) == 0) return {};
+ExceptionOutcome find_exception(std::string_view form) noexcept {
   for (const ExceptionForm& entry : EXCEPTION_FORMS) {
     if (entry.form != form) continue;
     if (entry.stem.empty()) return {ExceptionOutcome::Kind::stop, {}};
@@ -146,16 +131,17 @@ ExceptionOutcome lookup_exception(std::string_view form) noexcept {
 }
 
 std::optional<std::string_view> strip_suffix(std::string_view form) noexcept {
-  const auto* end = reinterpret_cast<const unsigned char*>(form.data() + form.size());
-  const std::size_t reach = form.size() < max_suffix_bytes ? form.size() : max_suffix_bytes;
-  std::size_t node = root_node;
-  std::size_t longest = 0;
-  for (std::size_t k = 1; k <= reach; ++k) {
-    node = SUFFIX_TRIE.next[node][SUFFIX_TRIE.byte_class[end[-static_cast<std::ptrdiff_t>(k)]]];
-    if (node == dead_node) break;
-    if (SUFFIX_TRIE.suffix_length[node] != 0) longest = SUFFIX_TRIE.suffix_length[node];
+  const std::uint64_t tail = form.size() >= 8 ? load_tail(form) : pack_tail(form);
+  // Bit n is set when the form's last n bytes are a suffix.
+  std::uint32_t found = 0;
+  for (std::size_t k = 0; k < suffix_length_count; ++k) {
+    const std::size_t length = SUFFIX_LENGTHS.first[k];
+    const std::uint64_t key = tail & mask_of(length);
+    const bool match = SUFFIX_SLOTS[slot_of(key, hash_multiplier)] == key && length <= form.size();
+    found |= static_cast<std::uint32_t>(match) << length;
   }
-  if (longest == 0) return std::nullopt;
+  if (found == 0) return std::nullopt;
+  const auto longest = static_cast<std::size_t>(31 - __builtin_clz(found));
   return form.substr(0, form.size() - longest);
 }
 

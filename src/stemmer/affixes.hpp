@@ -5,17 +5,31 @@
 #include <optional>
 #include <string_view>
 
+#include "stemmer/affix_tables.hpp"
+
 namespace ardovel {
 
 // The form without a leading "naj", or nothing when it does not begin so.
-[[nodiscard]] std::optional<std::string_view> strip_superlative(std::string_view form) noexcept;
+[[nodiscard]] inline std::optional<std::string_view> strip_superlative(std::string_view form) noexcept {
+  constexpr std::string_view prefix = "naj";
+  if (!form.starts_with(prefix)) return std::nullopt;
+  return form.substr(prefix.size());
+}
 
 struct ExceptionOutcome {
   enum class Kind { not_exception, replace_and_stop, stop };
   Kind kind = Kind::not_exception;
   std::string_view stem;  // the fixed stem, for replace_and_stop only
 };
-[[nodiscard]] ExceptionOutcome lookup_exception(std::string_view form) noexcept;
+[[nodiscard]] ExceptionOutcome find_exception(std::string_view form) noexcept;
+
+// Defined here so that the common answer (not an exception, settled by the
+// form's first byte and length) costs no call.
+[[nodiscard]] inline ExceptionOutcome lookup_exception(std::string_view form) noexcept {
+  if (form.empty() || form.size() >= 16) return {};
+  if (((EXCEPTION_STARTS[static_cast<unsigned char>(form.front())] >> form.size()) & 1U) == 0) return {};
+  return find_exception(form);
+}
 
 // The form without the longest suffix of the table that ends it, or nothing.
 [[nodiscard]] std::optional<std::string_view> strip_suffix(std::string_view form) noexcept;

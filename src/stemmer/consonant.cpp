@@ -31,24 +31,25 @@ constexpr std::string_view special_stem = "pek";
 // Real stems ending in c or z that the rules would corrupt.
 constexpr std::array<std::string_view, 3> PROTECTED_FORMS{"dec", "vitez", "niz"};
 
-// Final UTF-8 byte of each softened letter. Most forms end in none of them,
-// and a single table look-up lets those skip the six character tests.
+constexpr unsigned char last_utf8_byte(std::string_view text) noexcept {
+  return static_cast<unsigned char>(text.back());
+}
+
 constexpr unsigned char last_utf8_byte(Character c) noexcept {
   return static_cast<unsigned char>(c < 0x80 ? c : 0x80U | (c & 0x3FU));
 }
 
-constexpr std::array<bool, 256> build_softened_final_bytes() noexcept {
+}  // namespace
+
+constinit const std::array<bool, 256> CONSONANT_LAST_BYTES = [] {
   std::array<bool, 256> marks{};
+  marks[last_utf8_byte(special_form)] = true;
   for (const ConsonantRule& rule : FIRST_GROUP) marks[last_utf8_byte(rule.softened)] = true;
   for (const ConsonantRule& rule : SECOND_GROUP) marks[last_utf8_byte(rule.softened)] = true;
   return marks;
-}
+}();
 
-constexpr std::array<bool, 256> SOFTENED_FINAL_BYTES = build_softened_final_bytes();
-
-bool may_end_in_softened_letter(std::string_view form) noexcept {
-  return !form.empty() && SOFTENED_FINAL_BYTES[static_cast<unsigned char>(form.back())];
-}
+namespace {
 
 bool is_protected(std::string_view form) noexcept {
   for (const std::string_view kept : PROTECTED_FORMS) {
@@ -57,10 +58,11 @@ bool is_protected(std::string_view form) noexcept {
   return false;
 }
 
-// The form's last character, when it is one of the softened letters whose
-// rule applies; the second group is tried only when no first-group letter
-// ends the form, which, with distinct letters, is the same as trying both
-// groups in turn (a first-group change leaves k, g or h).
+// The rule for the form's last character, if that is a softened letter.
+// The groups' letters are all distinct, so trying the first group and then
+// the second on the unchanged form finds the same rule as the stage's
+// order: after a first-group change the form ends in k, g or h, which no
+// second-group rule has.
 const ConsonantRule* rule_for_last_letter(std::string_view form) noexcept {
   for (const auto* group : {&FIRST_GROUP, &SECOND_GROUP}) {
     for (const ConsonantRule& rule : *group) {
@@ -72,10 +74,10 @@ const ConsonantRule* rule_for_last_letter(std::string_view form) noexcept {
 
 }  // namespace
 
-std::string_view restore_final_consonant_in_place(char* form, std::size_t size) noexcept {
+std::string_view restore_softened_consonant(char* form, std::size_t size) noexcept {
   const std::string_view view(form, size);
   if (view == special_form) return special_stem;
-  if (!may_end_in_softened_letter(view) || is_protected(view)) return view;
+  if (is_protected(view)) return view;
   const ConsonantRule* rule = rule_for_last_letter(view);
   if (rule == nullptr || char_count(view) < min_restorable_chars) return view;
   // The softened letter (one or two bytes) gives way to one ASCII letter.

@@ -154,6 +154,8 @@ std::vector<std::string> fragments() {
       " ", "\t", "\n", "\r", "\v", "\f", "\u0085", "\u00A0", "\u1680", "\u2003", "\u2028", "\u202F", "\u3000",
       "\u180E", "\u200B", "\u001C", "-", ",", "!", "?", "\"", "(", "2", "0", std::string(1, '\0'), "peć", "dec",
       "vitez", "niz", "juče", "JUČE", "dete", "ДЕТЕ", "dijete",
+      // Runs of eight and more ASCII letters, with "ije" inside and across.
+      "abcdefgh", "prijateljstvo", "ijijijij", "smijeh", "ABCDEFGHIJ", "0123456789", "xxxxxxxi", "jexxxxxx",
   };
   for (const auto suffix : SUFFIX_TABLE) pieces.emplace_back(suffix);
   for (const auto& entry : EXCEPTION_FORMS) pieces.emplace_back(entry.form);
