@@ -29,6 +29,9 @@ cxxflags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra
   -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
   -Isrc -Itests -Ifuzz)
 mkdir -p "$out/obj" "$out/artifacts"
+# One run at a time: two would share the corpus, the logs and the objects.
+exec 9>"$out/lock"
+flock 9
 
 # The core's sources, as its meson.build files list them.
 core_sources() {
@@ -88,11 +91,11 @@ run_target() {
 figures() {
   local target=$1 log=$out/$1.log
   local runs secs replayed corpus
-  runs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo '?')
-  secs=$(grep -oE 'Done [0-9]+ runs in [0-9]+ second' "$log" | grep -oE 'in [0-9]+' | grep -oE '[0-9]+' || echo '?')
-  replayed=$(grep -oE 'seed corpus: files: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo '?')
+  runs=$(grep -aoE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1)
+  secs=$(grep -aoE 'Done [0-9]+ runs in [0-9]+ second' "$log" | grep -oE 'in [0-9]+' | grep -oE '[0-9]+' | tail -n 1)
+  replayed=$(grep -aoE 'seed corpus: files: [0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1)
   corpus=$(find "$out/corpus/$target" -type f | wc -l)
-  echo "$target: $runs executions in $secs s, $replayed seed and corpus inputs replayed, corpus now $corpus inputs"
+  echo "$target: ${runs:-?} executions in ${secs:-?} s, ${replayed:-?} seed and corpus inputs replayed, corpus now $corpus inputs"
 }
 
 build

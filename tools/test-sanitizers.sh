@@ -12,6 +12,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=build/asan
+mkdir -p "$build"
+# One run at a time: two would share the build directory.
+exec 9>"build/asan.lock"
+flock 9
 
 # clang, with the shared ASan runtime (which carries UBSan's too): the same
 # runtime then serves the test programs and, preloaded, the interpreter.
