@@ -1,5 +1,5 @@
 # The README names these commands; each does its own set-up.
-.PHONY: demo test fuzz clean
+.PHONY: demo test fuzz bench clean
 
 demo:
 	@tools/demo.sh
@@ -10,6 +10,10 @@ test:
 # Fuzzes each target for FUZZ_SECONDS (default 600) from the saved corpus.
 fuzz:
 	@tools/fuzz.sh long
+
+# Builds the benchmarks and prints one table (see the README's Performance).
+bench:
+	@bench/run.sh
 
 clean:
 	rm -rf build

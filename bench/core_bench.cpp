@@ -1,0 +1,128 @@
+// The stemming core against Snowball's Serbian stemmer on the same words.
+//
+//   core_bench WORDS_FILE [benchmark flags]
+//
+// WORDS_FILE holds one UTF-8 word per line. Each benchmark iteration stems
+// every word once, so the time per iteration divided by the word count is
+// the time per word. The heap is counted by replacing the global allocation
+// functions of this program; the counts go out as counters of the core's
+// benchmark (mean and worst case per call, for words under 64 bytes).
+#include <benchmark/benchmark.h>
+#include <libstemmer.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "stemmer/stem.hpp"
+
+namespace {
+std::size_t allocation_count = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocation_count;
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+// The words lie end to end in one block, as a tokeniser would hand them
+// over, so both stemmers read them in order from memory.
+std::string word_bytes;
+std::vector<std::string_view> words;
+
+struct AllocationCounts {
+  double mean = 0;
+  std::size_t worst = 0;
+  std::size_t calls = 0;
+};
+
+AllocationCounts count_allocations() {
+  AllocationCounts counts;
+  std::size_t total = 0;
+  for (const std::string_view word : words) {
+    if (word.size() >= 64) continue;
+    const std::size_t before = allocation_count;
+    std::string stem = ardovel::stem_word(word.data(), word.size());
+    benchmark::DoNotOptimize(stem.data());
+    const std::size_t used = allocation_count - before;
+    total += used;
+    counts.worst = std::max(counts.worst, used);
+    ++counts.calls;
+  }
+  counts.mean = counts.calls == 0 ? 0 : static_cast<double>(total) / static_cast<double>(counts.calls);
+  return counts;
+}
+
+void ardovel_stem_word(benchmark::State& state) {
+  for (auto _ : state) {
+    for (const std::string_view word : words) {
+      std::string stem = ardovel::stem_word(word.data(), word.size());
+      benchmark::DoNotOptimize(stem.data());
+    }
+  }
+  const AllocationCounts counts = count_allocations();
+  state.counters["words"] = static_cast<double>(words.size());
+  state.counters["allocs_per_call_lt64"] = counts.mean;
+  state.counters["max_allocs_per_call_lt64"] = static_cast<double>(counts.worst);
+}
+
+void snowball_serbian(benchmark::State& state) {
+  sb_stemmer* stemmer = sb_stemmer_new("serbian", "UTF_8");
+  if (stemmer == nullptr) {
+    state.SkipWithError("libstemmer has no Serbian stemmer");
+    return;
+  }
+  for (auto _ : state) {
+    for (const std::string_view word : words) {
+      const sb_symbol* stem =
+          sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(word.data()), static_cast<int>(word.size()));
+      benchmark::DoNotOptimize(stem);
+    }
+  }
+  state.counters["words"] = static_cast<double>(words.size());
+  sb_stemmer_delete(stemmer);
+}
+
+BENCHMARK(ardovel_stem_word)->Unit(benchmark::kMillisecond);
+BENCHMARK(snowball_serbian)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s WORDS_FILE [benchmark flags]\n", argv[0]);
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  std::vector<std::size_t> ends;
+  for (std::string line; std::getline(in, line);) {
+    word_bytes += line;
+    ends.push_back(word_bytes.size());
+  }
+  std::size_t start = 0;
+  for (const std::size_t end : ends) {
+    words.emplace_back(word_bytes.data() + start, end - start);
+    start = end;
+  }
+  if (words.empty()) {
+    std::fprintf(stderr, "%s: no words\n", argv[1]);
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

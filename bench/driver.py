@@ -1,0 +1,152 @@
+"""Runs every benchmark and prints one table.
+
+    python3 bench/driver.py BUILD_DIR DATA_DIR
+
+BUILD_DIR is a meson build with -Dbench=true (core_bench and the extension
+module); DATA_DIR receives the corpora, made from the hunspell-sr
+dictionaries on first use. Times are CPU time of the measuring process, and
+every comparison is made inside one run, the contenders taking turns, so
+that other work on the machine weighs on both sides alike.
+"""
+
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+PYTHON = "/usr/bin/python3"  # Debian's, which has python3-stemmer
+SCALING_SIZES = ["1MB", "10MB", "100MB"]
+SCALING_RUNS = 3
+
+
+def run_json(command):
+    out = subprocess.run(command, check=True, capture_output=True, text=True).stdout
+    return json.loads(out)
+
+
+def core(build, data):
+    report = run_json([str(build / "bench" / "core_bench"), str(data / "words.txt"),
+                       "--benchmark_format=json", "--benchmark_repetitions=5",
+                       "--benchmark_enable_random_interleaving=true", "--benchmark_min_time=0.5",
+                       "--benchmark_report_aggregates_only=true"])
+    result = {}
+    for bench in report["benchmarks"]:
+        if bench.get("aggregate_name") != "median":
+            continue
+        name = bench["run_name"]
+        words = bench["words"]
+        ns = bench["cpu_time"] * {"ms": 1e6, "us": 1e3, "ns": 1.0}[bench["time_unit"]] / words
+        result[name] = {"ns": ns, "words": words, **{k: bench[k] for k in bench if "allocs" in k}}
+    return result
+
+
+def python_face(build, data):
+    return run_json([PYTHON, str(HERE / "python_bench.py"), str(build / "src" / "module"),
+                     str(data / "words.txt"), "9"])
+
+
+def scaling(build, data):
+    rows = {}
+    for size in SCALING_SIZES:
+        runs = [run_json([PYTHON, str(HERE / "scaling.py"), str(build / "src" / "module"),
+                          str(data / f"text-{size}.txt")]) for _ in range(SCALING_RUNS)]
+        rows[size] = {
+            "utf8_bytes": runs[0]["utf8_bytes"],
+            "str_bytes": runs[0]["str_bytes"],
+            "first_s": statistics.median(r["first_s"] for r in runs),
+            "median_s": statistics.median(r["median_s"] for r in runs),
+            "peak_above_kib": max(r["peak_above_kib"] for r in runs),
+            "hwm_reset": all(r["hwm_reset"] for r in runs),
+        }
+    return rows
+
+
+def cli(build):
+    """The command-line tool's own benchmark, when it is there."""
+    for script, command in ((HERE / "cli_bench.sh", ["bash"]), (HERE / "cli_bench.py", [PYTHON])):
+        if script.exists():
+            done = subprocess.run(command + [str(script)], capture_output=True, text=True)
+            return (done.stdout + done.stderr).strip()
+    return None
+
+
+def cpu_model():
+    try:
+        for line in Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def verdict(ok):
+    return "holds" if ok else "MISSED"
+
+
+def main():
+    build, data = Path(sys.argv[1]), Path(sys.argv[2])
+    subprocess.run([PYTHON, str(HERE / "make_corpora.py"), str(data)], check=True)
+
+    c = core(build, data)
+    p = python_face(build, data)
+    s = scaling(build, data)
+    cli_report = cli(build)
+
+    ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
+    core_ratio = snow["ns"] / ours["ns"]
+    ns = p["ns_per_word"]
+    lower_ratio = ns["stem_py"] / ns["str.lower"]
+    pystemmer_ratio = ns["PyStemmer"] / ns["stem_py"]
+    t = {k: v["first_s"] for k, v in s.items()}
+    warm = {k: v["median_s"] for k, v in s.items()}
+    mem = {k: v["peak_above_kib"] * 1024 / v["utf8_bytes"] for k, v in s.items()}
+    allocs_mean = ours["allocs_per_call_lt64"]
+    allocs_max = ours["max_allocs_per_call_lt64"]
+
+    rows = [
+        ("core: `stem_word`, ns/word", f"{ours['ns']:.1f}",
+         f"Snowball Serbian `sb_stemmer_stem`: {snow['ns']:.0f}", f"{core_ratio:.1f}x faster", ">= 15x faster",
+         verdict(core_ratio >= 15)),
+        ("Python: `[stem_py(w) for w in words]`, ns/word", f"{ns['stem_py']:.1f}",
+         f"`[w.lower() for w in words]`: {ns['str.lower']:.1f}", f"{lower_ratio:.2f}x the time", "<= 1.5x",
+         verdict(lower_ratio <= 1.5)),
+        ("Python: the same against PyStemmer", f"{ns['stem_py']:.1f}",
+         f"PyStemmer `stemWord`, cache off: {ns['PyStemmer']:.0f}", f"{pystemmer_ratio:.1f}x faster", ">= 10x faster",
+         verdict(pystemmer_ratio >= 10)),
+        ("scaling: `stem_py` on one text, 1 / 10 / 100 MB, seconds",
+         " / ".join(f"{t[k]:.3f}" for k in SCALING_SIZES), "",
+         f"10MB/1MB {t['10MB'] / t['1MB']:.1f}x, 100MB/10MB {t['100MB'] / t['10MB']:.1f}x", "100MB/10MB <= 11x",
+         verdict(t["100MB"] / t["10MB"] <= 11)),
+        ("scaling: repeat calls on the same `str` (UTF-8 form cached), seconds",
+         " / ".join(f"{warm[k]:.3f}" for k in SCALING_SIZES), "",
+         f"10MB/1MB {warm['10MB'] / warm['1MB']:.1f}x, 100MB/10MB {warm['100MB'] / warm['10MB']:.1f}x", "", ""),
+        ("peak memory above the input `str`, times the UTF-8 size, 1 / 10 / 100 MB",
+         " / ".join(f"{mem[k]:.2f}" for k in SCALING_SIZES), "", "", "<= 4x", verdict(max(mem.values()) <= 4)),
+        ("heap allocations per `stem_word` call, words under 64 bytes", f"mean {allocs_mean:.3f}, max {allocs_max:.0f}",
+         "", "", "<= 1", verdict(allocs_max <= 1)),
+    ]
+
+    print()
+    print(f"Machine: {cpu_model()}, {os.cpu_count()} cores; {platform.platform()}; "
+          f"corpus {ours['words']:.0f} words (hunspell-sr, both scripts, with inflected forms); "
+          f"CPU time, medians of interleaved repeats")
+    print()
+    print("| measure | ardovel | yardstick | ratio | target | |")
+    print("|---|---|---|---|---|---|")
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+    if not all(v["hwm_reset"] for v in s.values()):
+        print("\n(peak memory: the kernel refused to reset the high-water mark; the figures overstate the peak)")
+    if cli_report:
+        print()
+        print("Command-line tool (bench/cli_bench):")
+        print(cli_report)
+
+
+if __name__ == "__main__":
+    main()
