@@ -7,6 +7,7 @@
 #include "module/boundary.hpp"
 #include "module/object_text.hpp"
 #include "stemmer/stem.hpp"
+#include "unicode/text.hpp"
 
 namespace ardovel::py {
 namespace {
@@ -63,18 +64,24 @@ PyError name_the_argument(PyError error, std::string_view parameter) {
   return PyError::from_instance(std::move(renamed));
 }
 
-Outcome<std::string> run_stemmer(std::string_view word) {
-  try {
-    return stem_word(word.data(), word.size());
-  } catch (const std::bad_alloc&) {
-    return PyError::no_memory();
-  }
-}
-
-Outcome<OwnedRef> make_result(const std::string& stem) {
+Outcome<OwnedRef> make_result(std::string_view stem) {
   OwnedRef result = OwnedRef::steal(PyUnicode_FromStringAndSize(stem.data(), static_cast<Py_ssize_t>(stem.size())));
   if (!result) return api_call_failed();
   return result;
+}
+
+// The stem is read straight from the stemmer's working buffer (or the word
+// itself), so the only copy is the one into the new `str`; the buffer is
+// released after the `str` exists.
+Outcome<OwnedRef> run_stemmer(std::string_view word) {
+  Text scratch;
+  std::string_view stem;
+  try {
+    stem = stem_word_into(word, scratch);
+  } catch (const std::bad_alloc&) {
+    return PyError::no_memory();
+  }
+  return make_result(stem);
 }
 
 }  // namespace
@@ -93,9 +100,7 @@ Outcome<OwnedRef> stem_call(const CallSignature& signature, PyObject* const* arg
   if (auto error = parse_call_arguments(signature, args, nargs, kwnames, slots)) return std::move(*error);
   auto word = extract_word_text(slots[0]);
   if (!word.ok()) return std::move(word).failure<OwnedRef>();
-  auto stem = run_stemmer(word.value());
-  if (!stem.ok()) return std::move(stem).failure<OwnedRef>();
-  return make_result(stem.value());
+  return run_stemmer(word.value());
 }
 
 }  // namespace ardovel::py

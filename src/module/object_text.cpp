@@ -63,6 +63,12 @@ PyObject* interned_all() { return intern_once(interned_all_slot, "__all__"); }
 PyObject* interned_qualname() { return intern_once(interned_qualname_slot, "__qualname__"); }
 
 std::optional<std::string_view> utf8_of(PyObject* str) noexcept {
+  // A compact ASCII `str` is its own UTF-8 form, which is what
+  // PyUnicode_AsUTF8AndSize hands back for it; this saves the call.
+  if (PyUnicode_IS_COMPACT_ASCII(str)) {
+    return std::string_view(static_cast<const char*>(PyUnicode_DATA(str)),
+                            static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
+  }
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(str, &size);
   if (data == nullptr) return std::nullopt;
