@@ -65,7 +65,7 @@ PyError name_the_argument(PyError error, std::string_view parameter) {
 }
 
 Outcome<OwnedRef> make_result(std::string_view stem) {
-  OwnedRef result = OwnedRef::steal(PyUnicode_FromStringAndSize(stem.data(), static_cast<Py_ssize_t>(stem.size())));
+  OwnedRef result = OwnedRef::steal(str_from_utf8(stem));
   if (!result) return api_call_failed();
   return result;
 }

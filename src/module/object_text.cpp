@@ -1,6 +1,7 @@
 #include "module/object_text.hpp"
 
 #include "module/py_ref.hpp"
+#include "unicode/utf8.hpp"
 
 namespace ardovel::py {
 namespace {
@@ -73,6 +74,32 @@ std::optional<std::string_view> utf8_of(PyObject* str) noexcept {
   const char* data = PyUnicode_AsUTF8AndSize(str, &size);
   if (data == nullptr) return std::nullopt;
   return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+PyObject* str_from_utf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t ascii = 0;
+  while (ascii < size && bytes[ascii] < 0x80) ++ascii;
+  if (ascii == size) return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(size));
+
+  Py_ssize_t length = static_cast<Py_ssize_t>(ascii);
+  Py_UCS4 max_char = 0x7F;
+  for (std::size_t at = ascii; at < size; ++length) {
+    const Py_UCS4 c = utf8::decode(bytes, at);
+    if (c > max_char) max_char = c;
+  }
+  // One character: CPython hands out its shared objects for some; leave
+  // that to it.
+  if (length <= 1) return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(size));
+
+  PyObject* str = PyUnicode_New(length, max_char);
+  if (str == nullptr) return nullptr;
+  const int kind = PyUnicode_KIND(str);
+  void* data = PyUnicode_DATA(str);
+  Py_ssize_t index = 0;
+  for (std::size_t at = 0; at < size; ++index) PyUnicode_WRITE(kind, data, index, utf8::decode(bytes, at));
+  return str;
 }
 
 std::string type_name(PyObject* object) {

@@ -25,6 +25,15 @@ namespace ardovel::py {
 // lone surrogate), with CPython's exception left pending.
 [[nodiscard]] std::optional<std::string_view> utf8_of(PyObject* str) noexcept;
 
+// A new `str` from valid UTF-8 text: the same object, kind and value that
+// PyUnicode_FromStringAndSize gives, which it also calls for ASCII text and
+// single characters. For other text it sizes the `str` in one pass over the
+// bytes and fills it in a second, where CPython's general decoder starts
+// out on an ASCII buffer and reallocates on the first other character,
+// about 75 ns a word more for a short stem such as «knjiž». Null with
+// CPython's exception pending when memory runs out.
+[[nodiscard]] PyObject* str_from_utf8(std::string_view text);
+
 // `__qualname__` of the object's type, or "<failed to extract type name>".
 [[nodiscard]] std::string type_name(PyObject* object);
 

@@ -62,12 +62,33 @@ bool is_protected(std::string_view form) noexcept {
 // The groups' letters are all distinct, so trying the first group and then
 // the second on the unchanged form finds the same rule as the stage's
 // order: after a first-group change the form ends in k, g or h, which no
-// second-group rule has.
-const ConsonantRule* rule_for_last_letter(std::string_view form) noexcept {
+// second-group rule has. (The letters' encodings are compared byte by byte:
+// one or two bytes are cheaper to compare than to hand to memcmp.)
+struct EncodedRule {
+  char letter[4];
+  std::size_t size;
+  const ConsonantRule* rule;
+};
+
+constexpr std::array<EncodedRule, 6> ENCODED_RULES = [] {
+  std::array<EncodedRule, 6> encoded{};
+  std::size_t n = 0;
   for (const auto* group : {&FIRST_GROUP, &SECOND_GROUP}) {
     for (const ConsonantRule& rule : *group) {
-      if (ends_with_char(form, rule.softened)) return &rule;
+      EncodedRule& e = encoded[n++];
+      e.size = utf8::encode(rule.softened, e.letter);
+      e.rule = &rule;
     }
+  }
+  return encoded;
+}();
+
+const ConsonantRule* rule_for_last_letter(std::string_view form) noexcept {
+  for (const EncodedRule& e : ENCODED_RULES) {
+    if (form.size() < e.size) continue;
+    bool ends = true;
+    for (std::size_t k = 0; k < e.size; ++k) ends = ends && form[form.size() - e.size + k] == e.letter[k];
+    if (ends) return e.rule;
   }
   return nullptr;
 }
