@@ -183,7 +183,7 @@ constexpr std::uint64_t bytes_in_range(std::uint64_t word, unsigned low, unsigne
   return (word + ones * (0x80 - low)) & ~(word + ones * (0x80 - high - 1)) & high_bits;
 }
 
-constexpr std::uint64_t lower_ascii_word(std::uint64_t word) noexcept {
+constexpr std::uint64_t lower_ascii_block(std::uint64_t word) noexcept {
   return word | (bytes_in_range(word, 'A', 'Z') >> 2);
 }
 
@@ -253,22 +253,27 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
     // A run of ASCII, eight bytes at a time while they are letters and
     // digits (most of Latin text), then byte by byte.
     if (bytes[i] < 0x80) {
-      while (i + 8 <= size) {
+      while (i + 8 <= size || (i < size && size >= 8 && static_cast<std::size_t>(out - begin) == i)) {
+        // The last bytes of a text of eight or more, all of whose bytes so
+        // far were written one for one, go as one block that overlaps bytes
+        // already written (with the same values).
+        const std::size_t back = i + 8 <= size ? 0 : i + 8 - size;
         std::uint64_t block;
-        std::memcpy(&block, bytes + i, 8);
+        std::memcpy(&block, bytes + i - back, 8);
         if ((block & high_bits) != 0) break;
-        block = lower_ascii_word(block);
+        block = lower_ascii_block(block);
         if ((bytes_in_range(block, 'a', 'z') | bytes_in_range(block, '0', '9')) != high_bits) break;
         // An 'i' then a 'j', inside the block or across its start (the
         // first byte is the lowest, being little-endian).
         const std::uint64_t js = bytes_in_range(block, 'j', 'j');
         if (js != 0) {
           if constexpr (std::endian::native != std::endian::little) break;
-          second_pass |= ((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 || ((js & 0x80) != 0 && after_i());
+          second_pass |= ((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 ||
+                         ((js & 0x80) != 0 && out - back != begin && out[-1 - static_cast<std::ptrdiff_t>(back)] == 'i');
         }
-        std::memcpy(out, &block, 8);
-        out += 8;
-        i += 8;
+        std::memcpy(out - back, &block, 8);
+        out += 8 - back;
+        i += 8 - back;
       }
       for (; i < size && bytes[i] < 0x80; ++i) {
         const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
