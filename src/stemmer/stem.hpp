@@ -23,7 +23,7 @@ struct StemTrace {
 // edit that text in place. Returns the stem as a view into `scratch`, into
 // `word` (the "IT" guard) or into constant data; it stays valid while
 // `word` and `scratch` live and `scratch` is not touched. `scratch` needs no
-// heap block for words shorter than 74 bytes.
+// heap block for words of up to 69 bytes.
 [[nodiscard]] std::string_view stem_word_into(std::string_view word, Text& scratch);
 
 // Stems one word given as valid UTF-8 (not zero-terminated). The whole text

@@ -190,5 +190,32 @@ TEST(ReferenceModel, AgreesWithTheCoreOnGeneratedTexts) {
   EXPECT_EQ(failures, 0) << "seed " << seed;
 }
 
+TEST(ReferenceModel, AgreesWithTheCoreOnLongTexts) {
+  // Whole texts are one word to the stemmer; the production path handles
+  // them in the same pass, past any inline buffer.
+  std::mt19937_64 random(99);
+  const std::vector<std::string> pieces = fragments();
+  for (int n = 0; n < 20; ++n) {
+    std::string text;
+    while (text.size() < 50'000) text += pieces[random() % pieces.size()];
+    EXPECT_EQ(stem_word(text), reference_stem(text)) << "text " << n;
+  }
+}
+
+TEST(ProductionPath, ShortWordsNeedNoHeapBlock) {
+  // Up to 69 bytes the scratch text's inline buffer holds the whole pass,
+  // whatever the characters (two-byte ones may grow by half).
+  for (const std::string& word : {std::string(69, 'a'), std::string(68, 'A') + "!", [] {
+         std::string cyrillic;
+         while (cyrillic.size() + 2 <= 69) cyrillic += "џ";
+         return cyrillic;
+       }()}) {
+    Text scratch;
+    const std::string_view stem = stem_word_into(word, scratch);
+    EXPECT_EQ(std::string(stem), reference_stem(word));
+    EXPECT_EQ(scratch.capacity(), Text::inline_capacity) << word.size() << " bytes";
+  }
+}
+
 }  // namespace
 }  // namespace ardovel
