@@ -11,6 +11,11 @@ namespace ardovel::utf8 {
 
 constexpr bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0U) == 0x80U; }
 
+// The byte length of the character that `lead` begins.
+constexpr std::size_t decode_length(unsigned char lead) noexcept {
+  return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+}
+
 // Decodes the character starting at `at` and moves `at` past it.
 constexpr Character decode(const unsigned char* bytes, std::size_t& at) noexcept {
   const unsigned char lead = bytes[at++];
