@@ -11,6 +11,8 @@
 // even spread over the code space would.
 #pragma once
 
+#include "reference/reference_stem.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -59,23 +61,7 @@ inline bool is_valid_utf8(std::string_view text) {
   return true;
 }
 
-inline void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+using reference::append_utf8;
 
 // Characters with a rule of their own somewhere in the core.
 inline constexpr char32_t special_characters[] = {

@@ -19,4 +19,7 @@ namespace ardovel::reference {
 // (and each applied prefix, exception or suffix step). The stem is the last.
 [[nodiscard]] std::vector<std::string> reference_trace(std::string_view word);
 
+// Appends the UTF-8 encoding of one scalar value; tests build inputs with it.
+void append_utf8(std::string& out, char32_t c);
+
 }  // namespace ardovel::reference
