@@ -10,6 +10,7 @@ from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import ardovel
+from hostile import HostileStr, RaisingStr
 
 
 class Outer:
@@ -66,30 +67,6 @@ def test_lone_surrogates_raise_unicode_encode_error(stem_function, word):
         function(word)
 
 
-class RaisingStr(str):
-    def __str__(self):
-        raise RuntimeError("no text for you")
-
-
-class SneakyStr(str):
-    """A subclass whose methods must never be consulted."""
-
-    def __str__(self):
-        raise AssertionError("__str__ called")
-
-    def __eq__(self, other):
-        raise AssertionError("__eq__ called")
-
-    def __hash__(self):
-        return hash(str.__str__(self))
-
-    def lower(self):
-        raise AssertionError("lower called")
-
-    def encode(self, *args, **kwargs):
-        raise AssertionError("encode called")
-
-
 def test_keyword_name_whose_str_raises_is_reported_as_unprintable(stem_function, monkeypatch):
     name, function = stem_function
     seen = []
@@ -104,10 +81,10 @@ def test_keyword_name_whose_str_raises_is_reported_as_unprintable(stem_function,
 def test_str_subclass_is_stemmed_by_its_value(stem_function):
     _, function = stem_function
     for text in ["Knjigama", "ДЕЦА", "grad", ""]:
-        result = function(SneakyStr(text))
+        result = function(HostileStr(text))
         assert type(result) is str
         assert result == function(text)
-    assert function(word=SneakyStr("Knjigama")) == function("Knjigama")
+    assert function(word=HostileStr("Knjigama")) == function("Knjigama")
 
 
 @pytest.mark.parametrize("word", ["", "a\x00b", "\x00", "grad\x00", "IT", "x" * 10000])

@@ -6,29 +6,13 @@ import sys
 import pytest
 
 import ardovel
+from hostile import HostileStr
 from native_caller import vectorcall
 
 
 class Outer:
     class Inner:
         pass
-
-
-class HostileName(str):
-    """A keyword name whose Python-level methods all fail: the parser must
-    compare its bytes and never call any of them."""
-
-    def __eq__(self, other):
-        raise AssertionError("__eq__ called")
-
-    def __hash__(self):
-        raise AssertionError("__hash__ called")
-
-    def __str__(self):
-        raise AssertionError("__str__ called")
-
-    def encode(self, *args, **kwargs):
-        raise AssertionError("encode called")
 
 
 # (positional args, keyword names, keyword values, exception or answer).
@@ -50,8 +34,8 @@ CASES = [
     ((), None, [], TypeError("{name}() missing 1 required positional argument: 'word'")),
     ((), [], [], TypeError("{name}() missing 1 required positional argument: 'word'")),
     # str subclasses as names are read by their bytes.
-    ((), [HostileName("word")], ["Knjigama"], "knjig"),
-    ((), [HostileName("text")], ["Knjigama"], TypeError("{name}() got an unexpected keyword argument '<unprintable HostileName object>'")),
+    ((), [HostileStr("word")], ["Knjigama"], "knjig"),
+    ((), [HostileStr("text")], ["Knjigama"], TypeError("{name}() got an unexpected keyword argument '<unprintable HostileStr object>'")),
     ((), ["\udcff"], ["x"], TypeError("{name}() got an unexpected keyword argument '\ufffd\ufffd\ufffd'")),
     ((), ["word\x00"], ["x"], TypeError("{name}() got an unexpected keyword argument 'word\x00'")),
     ((), ["word"], ["ДЕЦА"], "dec"),
@@ -74,7 +58,7 @@ def test_native_call(stem_function, args, kwnames, kwvalues, outcome, monkeypatc
 
 def test_native_calls_keep_reference_counts(monkeypatch):
     monkeypatch.setattr(sys, "unraisablehook", lambda unraisable: None)
-    objects = [Outer.Inner(), HostileName("word"), HostileName("text"), "".join(["Knji", "gama"]), 12345678]
+    objects = [Outer.Inner(), HostileStr("word"), HostileStr("text"), "".join(["Knji", "gama"]), 12345678]
     inner, good_name, bad_name, word, number = objects
 
     def calls():

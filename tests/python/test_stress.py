@@ -15,6 +15,7 @@ import threading
 import pytest
 
 import ardovel
+from hostile import HostileStr, RaisingStr
 from native_caller import vectorcall
 
 # Set by tools/test-sanitizers.sh. Under ASan a call costs several times as
@@ -97,11 +98,6 @@ def test_threads_get_exactly_the_single_threaded_answers():
 # ------------------------------------------------- a million calls, flat
 
 
-class RaisingStr(str):
-    def __str__(self):
-        raise RuntimeError("no text")
-
-
 def every_path(word, subclass_word, bad_word, surrogate_word, unprintable_name, value):
     """One call through each outcome a call can have (the result-creation
     fault aside, which needs injected allocation failures)."""
@@ -172,31 +168,6 @@ def test_a_100_mb_text_is_stemmed_whole():
 
 
 # ------------------------------------------------------- hostile input
-
-
-class HostileStr(str):
-    """A word whose every Python-level method fails."""
-
-    def __str__(self):
-        raise AssertionError("__str__ called")
-
-    def __repr__(self):
-        raise AssertionError("__repr__ called")
-
-    def __eq__(self, other):
-        raise AssertionError("__eq__ called")
-
-    def __hash__(self):
-        raise AssertionError("__hash__ called")
-
-    def __len__(self):
-        raise AssertionError("__len__ called")
-
-    def __iter__(self):
-        raise AssertionError("__iter__ called")
-
-    def encode(self, *args, **kwargs):
-        raise AssertionError("encode called")
 
 
 # (word, answer or exception type)
