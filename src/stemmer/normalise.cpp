@@ -173,6 +173,26 @@ constexpr bool two_byte_outcomes_fit() noexcept {
 static_assert(two_byte_outcomes_fit(), "two-byte characters give one to three bytes, never capitals");
 static_assert(sizeof(TwoByteOutcome) == 4);
 
+// The same outcomes as 32-bit words, so that one is loaded, tested and
+// stored from a register (a copy of the struct went through the stack).
+constexpr auto TWO_BYTE_WORDS = [] {
+  std::array<std::uint32_t, TWO_BYTE_NORMALISED.size()> words{};
+  for (std::size_t k = 0; k < words.size(); ++k) words[k] = std::bit_cast<std::uint32_t>(TWO_BYTE_NORMALISED[k]);
+  return words;
+}();
+
+constexpr bool little_endian = std::endian::native == std::endian::little;
+
+// The size byte (the last in memory) of an outcome word.
+constexpr std::uint8_t size_of_outcome(std::uint32_t word) noexcept {
+  return static_cast<std::uint8_t>(little_endian ? word >> 24 : word);
+}
+
+// Valid UTF-8 leads C2..DF, then 80..BF: this is the code point less 0x80.
+constexpr std::uint32_t two_byte_index(const unsigned char* at) noexcept {
+  return (std::uint32_t{at[0]} << 6U) + at[1] - 0x3100U;
+}
+
 // Eight ASCII bytes at a time. The top bit of each byte of the result says
 // whether that byte lies in [low, high]; every byte must be below 0x80, so
 // adding at most 0x80 never carries into the next byte.
@@ -284,12 +304,15 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
     }
     // A run of two-byte characters (Cyrillic, Latin letters with marks).
     for (; i < size && (bytes[i] & 0xE0U) == 0xC0U; i += 2) {
-      // Valid UTF-8: lead C2..DF, then 80..BF; this is the code point less 0x80.
-      const TwoByteOutcome outcome = TWO_BYTE_NORMALISED[(bytes[i] << 6U) + bytes[i + 1] - 0x3100U];
-      if (outcome.size == general_path) break;
-      if ((outcome.size & ~size_bits) != 0) second_pass |= (outcome.size & marker_written) != 0 || after_i();
+      const std::uint32_t outcome = TWO_BYTE_WORDS[two_byte_index(bytes + i)];
+      const std::uint8_t size_byte = size_of_outcome(outcome);
+      // One test for the rare cases: a flag, or the general path.
+      if ((size_byte & ~size_bits) != 0) {
+        if (size_byte == general_path) break;
+        second_pass |= (size_byte & marker_written) != 0 || after_i();
+      }
       std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
-      out += outcome.size & size_bits;
+      out += size_byte & size_bits;
     }
     if (i < size && bytes[i] >= 0x80) {
       // Anything else, one character (rare): let the second pass look.
