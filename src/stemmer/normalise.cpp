@@ -1,5 +1,6 @@
 #include "stemmer/normalise.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -239,11 +240,15 @@ Advance normalise_character(std::string_view word, std::size_t at, char* out) no
 }
 
 // The second pass: "ije" becomes "e", left to right, with markers standing
-// between letters; then the markers go. Works in place.
-std::size_t reduce_ije_and_drop_markers(char* text, std::size_t size) noexcept {
-  std::size_t write = 0;
+// between letters; then the markers go. Works in place, from `start`: the
+// bytes before it hold no marker and no "ij", so it changes none of them,
+// and the bytes from it on read the same from a fresh start (the byte at
+// `start` is no 'j' after an 'i', so what the stream had spelt before it
+// no longer counts).
+std::size_t reduce_ije_and_drop_markers(char* text, std::size_t size, std::size_t start) noexcept {
+  std::size_t write = start;
   unsigned matched = 0;  // how much of "ije" the stream has just spelt
-  for (std::size_t read = 0; read < size; ++read) {
+  for (std::size_t read = start; read < size; ++read) {
     const char byte = text[read];
     if (byte == dropped_marker) {
       matched = 0;
@@ -265,8 +270,15 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
   const auto* __restrict bytes = reinterpret_cast<const unsigned char*>(word.data());
   const std::size_t size = word.size();
   char* const begin = out;
-  // Whether an "ij" has been written (so "ije" may need reducing) or a marker.
-  bool second_pass = false;
+  // The first place where something was written that the second pass must
+  // see: a marker, or a 'j' after an 'i' (noted where the 'j' goes, or
+  // where the block holding it starts), so that "ije" may need reducing.
+  // No such place (most words): no second pass.
+  constexpr std::size_t nowhere = ~std::size_t{0};
+  std::size_t review_from = nowhere;
+  const auto note = [&](const char* at) noexcept {
+    review_from = std::min(review_from, static_cast<std::size_t>(at - begin));
+  };
   const auto after_i = [&]() noexcept { return out != begin && out[-1] == 'i'; };
   std::size_t i = 0;
   while (i < size) {
@@ -288,8 +300,9 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
         const std::uint64_t js = bytes_in_range(block, 'j', 'j');
         if (js != 0) {
           if constexpr (std::endian::native != std::endian::little) break;
-          second_pass |= ((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 ||
-                         ((js & 0x80) != 0 && out - back != begin && out[-1 - static_cast<std::ptrdiff_t>(back)] == 'i');
+          if (((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 ||
+              ((js & 0x80) != 0 && out - back != begin && out[-1 - static_cast<std::ptrdiff_t>(back)] == 'i'))
+            note(out - back);
         }
         std::memcpy(out - back, &block, 8);
         out += 8 - back;
@@ -297,7 +310,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       }
       for (; i < size && bytes[i] < 0x80; ++i) {
         const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
-        if (outcome.flags != 0) second_pass |= outcome.flags == marker_written || after_i();
+        if (outcome.flags != 0 && (outcome.flags == marker_written || after_i())) note(out);
         *out++ = outcome.byte;
       }
       continue;
@@ -309,21 +322,24 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       // One test for the rare cases: a flag, or the general path.
       if ((size_byte & ~size_bits) != 0) {
         if (size_byte == general_path) break;
-        second_pass |= (size_byte & marker_written) != 0 || after_i();
+        if ((size_byte & marker_written) != 0 || after_i()) note(out);
       }
       std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
       out += size_byte & size_bits;
     }
     if (i < size && bytes[i] >= 0x80) {
       // Anything else, one character (rare): let the second pass look.
-      second_pass = true;
+      note(out);
       const Advance advance = normalise_character(word, i, out);
       i = advance.at;
       out = advance.out;
     }
   }
   const std::size_t written = static_cast<std::size_t>(out - begin);
-  return second_pass ? reduce_ije_and_drop_markers(begin, written) : written;
+  if (review_from == nowhere) return written;
+  // One byte early: the 'i' of an "ij" lies just before the noted 'j' (or
+  // just before the noted block, or the noted character's first letter).
+  return reduce_ije_and_drop_markers(begin, written, review_from == 0 ? 0 : review_from - 1);
 }
 
 void lowercase(std::string_view form, Text& out) { to_lowercase(form, out); }
