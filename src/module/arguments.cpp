@@ -139,14 +139,6 @@ PyError not_a_string_error(PyObject* object) {
 std::optional<PyError> parse_call_arguments(const CallSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                                             PyObject* kwnames, std::span<PyObject*> slots) {
   const std::size_t n = signature.positional_names.size();
-  // The usual call: positional arguments only, as many as the required
-  // ones up to all of them, and no keyword-only parameter required. It
-  // passes every check below, so the slots are simply filled.
-  if (kwnames == nullptr && args != nullptr && static_cast<std::size_t>(nargs) >= signature.required_positional_count &&
-      static_cast<std::size_t>(nargs) <= n && !signature.has_required_keyword_only()) {
-    for (std::size_t i = 0; i < static_cast<std::size_t>(nargs); ++i) slots[i] = args[i];
-    return std::nullopt;
-  }
   if (args != nullptr) {
     const std::size_t taken = std::min(n, static_cast<std::size_t>(nargs));
     for (std::size_t i = 0; i < taken; ++i) slots[i] = args[i];

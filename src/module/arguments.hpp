@@ -30,11 +30,6 @@ struct CallSignature {
   // "name()", or "Class.name()" for a method; used at the head of messages.
   [[nodiscard]] std::string display_name() const;
   [[nodiscard]] std::size_t slot_count() const noexcept { return positional_names.size() + keyword_only.size(); }
-  [[nodiscard]] constexpr bool has_required_keyword_only() const noexcept {
-    for (const KeywordOnlyParameter& parameter : keyword_only)
-      if (parameter.required) return true;
-    return false;
-  }
 };
 
 // Fills `slots` (positional parameters, then keyword-only ones; all null on

@@ -25,13 +25,14 @@ namespace ardovel::py {
 // lone surrogate), with CPython's exception left pending.
 [[nodiscard]] std::optional<std::string_view> utf8_of(PyObject* str) noexcept;
 
-// A new `str` from valid UTF-8 text: the same object, kind and value that
-// PyUnicode_FromStringAndSize gives, which it also calls for ASCII text and
-// single characters. For other text it sizes the `str` in one pass over the
-// bytes and fills it in a second, where CPython's general decoder starts
-// out on an ASCII buffer and reallocates on the first other character,
-// about 75 ns a word more for a short stem such as «knjiž». Null with
-// CPython's exception pending when memory runs out.
+// A new `str` from valid UTF-8 text, equal in value and kind to what
+// PyUnicode_FromStringAndSize gives (which it calls for the empty and
+// one-character texts, so CPython's shared objects are kept). ASCII is one
+// copy; a short stem is decoded once into a buffer on the stack; a long
+// text is sized in one pass and filled in a second. CPython's own decoder
+// starts on an ASCII buffer and reallocates at the first other character,
+// which costs more than the whole stemming of a short word such as «knjiž».
+// Null with CPython's exception pending when memory runs out.
 [[nodiscard]] PyObject* str_from_utf8(std::string_view text);
 
 // `__qualname__` of the object's type, or "<failed to extract type name>".
