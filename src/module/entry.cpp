@@ -14,23 +14,20 @@ namespace {
 
 constexpr std::string_view word_parameter[] = {"word"};
 
-constexpr CallSignature stem_py_signature{
-    .function_name = "stem_py",
-    .class_name = std::nullopt,
-    .positional_names = word_parameter,
-    .positional_only_count = 0,
-    .required_positional_count = 1,
-    .keyword_only = {},
-};
+// Both functions take exactly one parameter, `word`, by position or keyword.
+constexpr CallSignature word_only_signature(std::string_view function_name) {
+  return {
+      .function_name = function_name,
+      .class_name = std::nullopt,
+      .positional_names = word_parameter,
+      .positional_only_count = 0,
+      .required_positional_count = 1,
+      .keyword_only = {},
+  };
+}
 
-constexpr CallSignature conservative_stem_py_signature{
-    .function_name = "conservative_stem_py",
-    .class_name = std::nullopt,
-    .positional_names = word_parameter,
-    .positional_only_count = 0,
-    .required_positional_count = 1,
-    .keyword_only = {},
-};
+constexpr CallSignature stem_py_signature = word_only_signature("stem_py");
+constexpr CallSignature conservative_stem_py_signature = word_only_signature("conservative_stem_py");
 
 constexpr std::size_t slot_count = std::size(word_parameter);
 
