@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/utf8_check.hpp"
+#include "unicode/utf8_validate.hpp"
 #include "stemmer/stem.hpp"
 #include "unicode/unicode.hpp"
 #include "unicode/utf8.hpp"

@@ -1,14 +1,16 @@
 // Strict UTF-8 validation for text read from outside. The stemming core takes
-// valid UTF-8 on trust, so every byte the command-line tool hands it passes
-// through here first: no overlong forms, no surrogates (U+D800..U+DFFF), nothing
-// above U+10FFFF, no truncated sequences.
+// valid UTF-8 on trust, so every byte a front end hands it from a file, a
+// database or a fuzzer passes through here first: no overlong forms, no
+// surrogates (U+D800..U+DFFF), nothing above U+10FFFF, no truncated
+// sequences. This is the project's one validator.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
-namespace ardovel::cli {
+namespace ardovel {
 
 // Index of the first byte of the first ill-formed sequence in
 // [bytes, bytes + size), or `size` when all of it is well-formed.
@@ -59,4 +61,9 @@ inline std::size_t find_invalid_utf8(const unsigned char* bytes, std::size_t siz
   return size;
 }
 
-}  // namespace ardovel::cli
+inline bool is_valid_utf8(std::string_view text) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  return find_invalid_utf8(bytes, text.size()) == text.size();
+}
+
+}  // namespace ardovel
