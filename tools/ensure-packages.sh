@@ -7,7 +7,7 @@ packages=(
   g++ clang libclang-rt-14-dev meson ninja-build pkg-config
   python3 python3-dev python3-venv python3-pip python3-mesonpy python3-pytest python3-hypothesis
   libgtest-dev libbenchmark-dev valgrind
-  hunspell-sr python3-stemmer libstemmer-dev libstemmer-tools
+  hunspell hunspell-sr python3-stemmer libstemmer-dev libstemmer-tools
   python3-build python3-whoosh python3-sklearn python3-distributed mypy
 )
 packages+=("$@")
