@@ -15,9 +15,11 @@ shift || true
 demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-mesonpy)
 # clang and its runtime: sanitizers and libFuzzer. patchelf: meson-python
 # needs it to build a wheel. hunspell-sr: the word lists the tests check
-# every answer on.
+# every answer on; hunspell: the check that it accepts every stop word.
+# python3-nltk: the NLTK stemmer adapter's test.
 test=(clang libclang-rt-14-dev libgtest-dev python3-pytest python3-hypothesis
-  hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed mypy)
+  hunspell hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed
+  python3-nltk mypy)
 bench=(libbenchmark-dev libstemmer-dev libstemmer-tools python3-stemmer)
 fresh=(mmdebstrap)
 
