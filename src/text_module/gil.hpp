@@ -1,0 +1,24 @@
+// Letting other Python threads run while this one works on plain bytes.
+#pragma once
+
+#include <Python.h>
+
+namespace ardovel::text_module {
+
+// Releases the interpreter lock for its lifetime when asked to, and takes it
+// back when it goes away, also while an exception unwinds past it. Nothing
+// may touch a Python object meanwhile.
+class GilReleased {
+ public:
+  explicit GilReleased(bool release) noexcept : state_(release ? PyEval_SaveThread() : nullptr) {}
+  ~GilReleased() {
+    if (state_ != nullptr) PyEval_RestoreThread(state_);
+  }
+  GilReleased(const GilReleased&) = delete;
+  GilReleased& operator=(const GilReleased&) = delete;
+
+ private:
+  PyThreadState* state_;
+};
+
+}  // namespace ardovel::text_module
