@@ -34,6 +34,7 @@ PyError stopwords_error(const char* function, std::string_view what) {
 Outcome<analysis::StopWords> read_words(const char* function, PyObject* iterable) {
   OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(iterable));
   if (!iterator) {
+    if (PyErr_ExceptionMatches(PyExc_TypeError) == 0) return PyError::fetch_pending();
     PyErr_Clear();
     return stopwords_error(function, py::concat({"must be an iterable of str or None, not ", py::type_name(iterable)}));
   }
