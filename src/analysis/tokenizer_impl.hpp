@@ -52,9 +52,9 @@ typename TokenScanner<Input>::Step TokenScanner<Input>::step_at(std::size_t at) 
   const unsigned char* const here = bytes_ + at;
   const unsigned char lead = here[0];
   // Characters of one or two bytes (ASCII, Latin with diacritics, Cyrillic)
-  // are nearly all of Serbian text, and they alternate within words, so
-  // they share one path without branches: one bit of one table, found from
-  // the bytes without decoding.
+  // are nearly all of Serbian text, and they mix within words, so they
+  // share one path: one bit of one table, found from the bytes without
+  // decoding.
   const unsigned char second = at + 1 < size_ ? here[1] : 0;
   const bool ascii = lead < 0x80;
   bool short_form = ascii || lead < 0xE0;
