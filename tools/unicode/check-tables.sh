@@ -9,7 +9,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt)
+committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt src/unicode/separator_tables.hpp tests/data/unicode_categories.txt)
 
 if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
   echo "check-tables: skipped: node and npm are not installed"
