@@ -12,6 +12,39 @@
 
 namespace ardovel {
 
+// Length (1 to 4) of the well-formed sequence that starts at bytes[at], or 0
+// when none does; `at` must be below `size`. The bounds of the second byte
+// and the count of continuation bytes follow the table of well-formed byte
+// sequences.
+inline std::size_t well_formed_utf8_length(const unsigned char* bytes, std::size_t size, std::size_t at) noexcept {
+  const unsigned char lead = bytes[at];
+  if (lead < 0x80) return 1;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  std::size_t length;
+  if (lead < 0xC2) {
+    return 0;  // a stray continuation byte, or an overlong two-byte lead
+  } else if (lead < 0xE0) {
+    length = 2;
+  } else if (lead < 0xF0) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;        // overlong
+    else if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead < 0xF5) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;        // overlong
+    else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (size - at < length) return 0;
+  const unsigned char second = bytes[at + 1];
+  if (second < low || second > high) return 0;
+  if (length > 2 && (bytes[at + 2] & 0xC0U) != 0x80U) return 0;
+  if (length > 3 && (bytes[at + 3] & 0xC0U) != 0x80U) return 0;
+  return length;
+}
+
 // Index of the first byte of the first ill-formed sequence in
 // [bytes, bytes + size), or `size` when all of it is well-formed.
 inline std::size_t find_invalid_utf8(const unsigned char* bytes, std::size_t size) noexcept {
@@ -25,38 +58,9 @@ inline std::size_t find_invalid_utf8(const unsigned char* bytes, std::size_t siz
       at += 8;
     }
     if (at >= size) break;
-    const unsigned char lead = bytes[at];
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    }
-    // Bounds of the second byte and the count of continuation bytes, by the
-    // table of well-formed byte sequences.
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    std::size_t extra;
-    if (lead < 0xC2) {
-      return at;  // a stray continuation byte, or an overlong two-byte lead
-    } else if (lead < 0xE0) {
-      extra = 1;
-    } else if (lead < 0xF0) {
-      extra = 2;
-      if (lead == 0xE0) low = 0xA0;        // overlong
-      else if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead < 0xF5) {
-      extra = 3;
-      if (lead == 0xF0) low = 0x90;        // overlong
-      else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-      return at;
-    }
-    if (size - at <= extra) return at;
-    const unsigned char second = bytes[at + 1];
-    if (second < low || second > high) return at;
-    for (std::size_t i = 2; i <= extra; ++i) {
-      if ((bytes[at + i] & 0xC0U) != 0x80U) return at;
-    }
-    at += extra + 1;
+    const std::size_t length = well_formed_utf8_length(bytes, size, at);
+    if (length == 0) return at;
+    at += length;
   }
   return size;
 }
