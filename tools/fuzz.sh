@@ -30,8 +30,8 @@ mkdir -p "$out/artifacts"
 exec 9>"$out/lock"
 flock 9
 
-# Optimised a little for speed, with debug information and assertions for
-# the reports; without LTO, which clang would need a plugin for.
+# -O1 with debug information and assertions, as libFuzzer programs usually
+# are; no LTO, which would only slow down every rebuild.
 if [[ ! -f $build/build.ninja ]]; then
   CXX=${FUZZ_CXX:-clang++} meson setup "$build" -Dfuzz=true \
     -Doptimization=1 -Ddebug=true -Db_ndebug=false -Db_lto=false
