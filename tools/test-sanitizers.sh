@@ -41,8 +41,10 @@ done
 
 echo "--- Python tests under ASan and UBSan"
 module_dir=$root/$build/src/module
-if [[ ! -f $(echo "$module_dir"/ardovel*.so) ]]; then
-  echo "no ASan build of the module in $module_dir" >&2
+# The build folder holds an importable copy of the ardovel_text package.
+text_dir=$root/$build/src/text_module
+if [[ ! -f $(echo "$module_dir"/ardovel*.so) || ! -f $(echo "$text_dir"/ardovel_text/_native*.so) ]]; then
+  echo "no ASan build of the modules in $module_dir and $text_dir" >&2
   exit 1
 fi
 outside=$(mktemp -d)
@@ -50,7 +52,7 @@ outside=$(mktemp -d)
   cd "$outside" &&
     LD_PRELOAD=$runtime \
     ASAN_OPTIONS=detect_leaks=1:leak_check_at_exit=0:abort_on_error=0 \
-    PYTHONMALLOC=malloc ARDOVEL_SANITIZED=1 PYTHONPATH="$module_dir" \
+    PYTHONMALLOC=malloc ARDOVEL_SANITIZED=1 PYTHONPATH="$module_dir:$text_dir" \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider -rs "$root/tests/python"
 ) || status=1
 rm -rf "$outside"

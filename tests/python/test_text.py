@@ -9,19 +9,16 @@ the interpreter lock.
 """
 import ast
 import gc
-import inspect
-import os
 import pathlib
 import random
-import subprocess
 import sys
-import textwrap
 import threading
 
 import pytest
 
 import ardovel
 import ardovel_text
+from conftest import run_python
 from hostile import HostileStr
 from test_stress import SANITIZED, memory_in_use
 
@@ -382,12 +379,6 @@ def test_many_calls_through_every_path_leave_memory_and_refcounts_alone():
     assert growth < (1 << 20), f"memory in use grew by {growth} bytes"
 
 
-def run_python(code):
-    prelude = "import os, resource\n" + inspect.getsource(memory_in_use)
-    return subprocess.run([sys.executable, "-c", prelude + textwrap.dedent(code)], capture_output=True, text=True,
-                          timeout=600)
-
-
 def test_python_allocation_failures_end_in_answers_or_memory_error():
     result = run_python(
         f"""
@@ -432,7 +423,7 @@ def test_memory_exhaustion_without_the_lock_is_memory_error():
     # released, and the lock must be back when the MemoryError is raised.
     result = run_python(
         """
-        import threading
+        import resource, threading
         import ardovel_text
         text = "knjige reke " * (4 << 20)
         with open("/proc/self/statm") as statm:
@@ -464,7 +455,8 @@ def test_package_surface():
     assert path.name == "ardovel_sqlite.so" and path.parent == pathlib.Path(ardovel_text.__file__).parent
     assert (path.parent / "py.typed").exists()
     # Importing the package imports none of the adapters' libraries.
-    result = subprocess.run([sys.executable, "-c", "import sys, ardovel_text; print(sorted(m for m in "
-                             "('whoosh', 'nltk', 'sklearn', 'dask') if m in sys.modules))"],
-                            capture_output=True, text=True, timeout=120)
+    result = run_python("""
+        import sys, ardovel_text
+        print(sorted(name for name in ("whoosh", "nltk", "sklearn", "dask") if name in sys.modules))
+        """)
     assert result.stdout == "[]\n", result.stderr
