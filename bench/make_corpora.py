@@ -6,6 +6,9 @@ words.txt   every dictionary word of sr_RS.dic (Cyrillic) and sr_Latn_RS.dic
 text-*.txt  running text made from those words: sentences with capitals,
             the odd word in capitals, punctuation, both scripts; 1, 10 and
             100 MB of UTF-8.
+running-10MB.txt
+            the project's samples/ followed by text-10MB.txt: the corpus of
+            the whole-text benchmarks.
 
 Everything is seeded, so a rebuild gives the same bytes.
 """
@@ -114,11 +117,19 @@ def build_text(words, size):
     return data
 
 
+def write_running_text(out):
+    target = out / "running-10MB.txt"
+    if not target.exists():
+        samples = sorted((Path(__file__).resolve().parent.parent / "samples").glob("*.txt"))
+        target.write_bytes(b"".join(path.read_bytes() for path in samples) + (out / "text-10MB.txt").read_bytes())
+
+
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
     stamp = out / "done"
     if stamp.exists():
+        write_running_text(out)
         return
     words = build_words()
     (out / "words.txt").write_text("\n".join(words) + "\n", encoding="utf-8")
@@ -130,6 +141,7 @@ def main():
         if data and data[-1] >= 0xC0:
             data = data[:-1]
         (out / f"text-{label}.txt").write_bytes(data)
+    write_running_text(out)
     stamp.write_text(f"{len(words)} words\n")
 
 

@@ -48,7 +48,10 @@ Outcome<TextUtf8> text_argument(const char* function, PyObject* text) {
   return TextUtf8(text);
 }
 
-// One `str` per distinct stem, in stem-number order.
+// One `str` per distinct stem, in stem-number order, each already holding
+// the references of all its uses, added here in one go: adding them token
+// by token would touch a random object per token, a cache miss each time
+// when the vocabulary is large.
 Outcome<std::vector<OwnedRef>> stem_objects(const StemSet& stems) {
   std::vector<OwnedRef> objects;
   objects.reserve(stems.size());
@@ -57,20 +60,41 @@ Outcome<std::vector<OwnedRef>> stem_objects(const StemSet& stems) {
     if (!str) return PyError::fetch_pending();
     objects.push_back(std::move(str));
   }
+  for (std::size_t number = 0; number < stems.size(); ++number) {
+    PyObject* str = objects[number].get();
+    for (std::uint32_t use = stems.uses(number); use > 0; --use) Py_INCREF(str);
+  }
   return objects;
 }
+
+// Hands the kept tokens' stems to the result in order, each with one of the
+// references stem_objects added; those not handed over when it goes (the
+// result was abandoned) are given back.
+class StemUses {
+ public:
+  StemUses(const std::vector<OwnedRef>& objects, const std::vector<std::uint32_t>& numbers) noexcept
+      : objects_(objects), numbers_(numbers) {}
+  StemUses(const StemUses&) = delete;
+  StemUses& operator=(const StemUses&) = delete;
+  ~StemUses() {
+    for (; next_ < numbers_.size(); ++next_) Py_DECREF(objects_[numbers_[next_]].get());
+  }
+  [[nodiscard]] PyObject* take_next() noexcept { return objects_[numbers_[next_++]].get(); }
+
+ private:
+  const std::vector<OwnedRef>& objects_;
+  const std::vector<std::uint32_t>& numbers_;
+  std::size_t next_ = 0;
+};
 
 Outcome<OwnedRef> stems_list(const TextStems& found) {
   auto objects = stem_objects(found.stems);
   if (!objects.ok()) return std::move(objects).failure<OwnedRef>();
-  OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(found.numbers.size())));
+  StemUses uses(objects.value(), found.numbers);
+  const auto count = static_cast<Py_ssize_t>(found.numbers.size());
+  OwnedRef list = OwnedRef::steal(PyList_New(count));
   if (!list) return PyError::fetch_pending();
-  Py_ssize_t index = 0;
-  for (const std::uint32_t number : found.numbers) {
-    PyObject* stem = objects.value()[number].get();
-    Py_INCREF(stem);
-    PyList_SET_ITEM(list.get(), index++, stem);
-  }
+  for (Py_ssize_t index = 0; index < count; ++index) PyList_SET_ITEM(list.get(), index, uses.take_next());
   return list;
 }
 
@@ -80,19 +104,20 @@ Outcome<OwnedRef> stems_list(const TextStems& found) {
 Outcome<OwnedRef> token_list(const TextStems& found) {
   auto objects = stem_objects(found.stems);
   if (!objects.ok()) return std::move(objects).failure<OwnedRef>();
-  OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(found.numbers.size())));
+  StemUses uses(objects.value(), found.numbers);
+  const auto count = static_cast<Py_ssize_t>(found.numbers.size());
+  OwnedRef list = OwnedRef::steal(PyList_New(count));
   if (!list) return PyError::fetch_pending();
-  for (std::size_t index = 0; index < found.numbers.size(); ++index) {
+  for (Py_ssize_t index = 0; index < count; ++index) {
     PyObject* tuple = PyTuple_New(3);
     if (tuple == nullptr) return PyError::fetch_pending();
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), tuple);  // the list owns it from here
-    PyObject* stem = objects.value()[found.numbers[index]].get();
-    Py_INCREF(stem);
-    PyTuple_SET_ITEM(tuple, 0, stem);
-    PyObject* start = PyLong_FromSize_t(found.chars[index].begin);
+    PyList_SET_ITEM(list.get(), index, tuple);  // the list owns it from here
+    PyTuple_SET_ITEM(tuple, 0, uses.take_next());
+    const analysis::Span& chars = found.chars[static_cast<std::size_t>(index)];
+    PyObject* start = PyLong_FromSize_t(chars.begin);
     if (start == nullptr) return PyError::fetch_pending();
     PyTuple_SET_ITEM(tuple, 1, start);
-    PyObject* end = PyLong_FromSize_t(found.chars[index].end);
+    PyObject* end = PyLong_FromSize_t(chars.end);
     if (end == nullptr) return PyError::fetch_pending();
     PyTuple_SET_ITEM(tuple, 2, end);
     PyObject_GC_UnTrack(tuple);
@@ -132,10 +157,36 @@ Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssiz
   }
 }
 
-// stem_words(words): stem_py over any iterable, minus a call per word.
-Outcome<OwnedRef> stem_words_call(PyObject* const* args, Py_ssize_t nargs) {
-  if (auto error = check_argument_count("stem_words", nargs, 1, 1)) return std::move(*error);
-  OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(args[0]));
+// One item of stem_words' argument: its stem as a new `str`.
+Outcome<OwnedRef> stem_of_item(PyObject* word, std::size_t index, Text& scratch) {
+  if (!PyUnicode_Check(word)) {
+    return type_error(
+        py::concat({"stem_words() item ", std::to_string(index), " must be str, not ", py::type_name(word)}));
+  }
+  const auto text = py::utf8_of(word);
+  if (!text) return PyError::fetch_pending();
+  OwnedRef stem = OwnedRef::steal(py::str_from_utf8(stem_word_into(*text, scratch)));
+  if (!stem) return PyError::fetch_pending();
+  return stem;
+}
+
+// A list or tuple is read in place, its items borrowed: nothing in the loop
+// runs Python code or lets another thread in, so the items cannot go away.
+Outcome<OwnedRef> stem_sequence(PyObject* words) {
+  const Py_ssize_t count = PySequence_Fast_GET_SIZE(words);
+  OwnedRef result = OwnedRef::steal(PyList_New(count));
+  if (!result) return PyError::fetch_pending();
+  Text scratch;
+  for (Py_ssize_t index = 0; index < count; ++index) {
+    auto stem = stem_of_item(PySequence_Fast_GET_ITEM(words, index), static_cast<std::size_t>(index), scratch);
+    if (!stem.ok()) return stem;
+    PyList_SET_ITEM(result.get(), index, stem.value().release());
+  }
+  return result;
+}
+
+Outcome<OwnedRef> stem_iterable(PyObject* words) {
+  OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(words));
   if (!iterator) return PyError::fetch_pending();
   OwnedRef result = OwnedRef::steal(PyList_New(0));
   if (!result) return PyError::fetch_pending();
@@ -147,15 +198,17 @@ Outcome<OwnedRef> stem_words_call(PyObject* const* args, Py_ssize_t nargs) {
       if (PyErr_Occurred() != nullptr) return PyError::fetch_pending();
       return result;
     }
-    if (!PyUnicode_Check(word.get())) {
-      return type_error(py::concat({"stem_words() item ", std::to_string(index), " must be str, not ",
-                                    py::type_name(word.get())}));
-    }
-    const auto text = py::utf8_of(word.get());
-    if (!text) return PyError::fetch_pending();
-    OwnedRef stem = OwnedRef::steal(py::str_from_utf8(stem_word_into(*text, scratch)));
-    if (!stem || PyList_Append(result.get(), stem.get()) != 0) return PyError::fetch_pending();
+    auto stem = stem_of_item(word.get(), index, scratch);
+    if (!stem.ok()) return stem;
+    if (PyList_Append(result.get(), stem.value().get()) != 0) return PyError::fetch_pending();
   }
+}
+
+// stem_words(words): stem_py over any iterable, minus a call per word.
+Outcome<OwnedRef> stem_words_call(PyObject* const* args, Py_ssize_t nargs) {
+  if (auto error = check_argument_count("stem_words", nargs, 1, 1)) return std::move(*error);
+  if (PyList_CheckExact(args[0]) || PyTuple_CheckExact(args[0])) return stem_sequence(args[0]);
+  return stem_iterable(args[0]);
 }
 
 PyObject* analyze_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs) {

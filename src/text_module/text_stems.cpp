@@ -96,11 +96,17 @@ std::uint32_t StemSet::add(const Key& key) {
       }
       bytes_.append(key.stem);
       ends_.push_back(bytes_.size());
+      uses_.push_back(1);
       slot = {key.hash, {key.head[0], key.head[1]}, static_cast<std::uint32_t>(key.stem.size()),
               static_cast<std::uint32_t>(ends_.size())};
       return slot.number_plus_one - 1;
     }
-    if (holds(slot, key)) return slot.number_plus_one - 1;
+    if (holds(slot, key)) {
+      std::uint32_t& uses = uses_[slot.number_plus_one - 1];
+      if (uses == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+      ++uses;
+      return slot.number_plus_one - 1;
+    }
   }
 }
 

@@ -42,11 +42,14 @@ class StemSet {
   // Asks for the key's home slot to be brought into the cache.
   void prefetch(const Key& key) const noexcept;
 
-  // The number of the key's stem, adding it when it is new. Only
-  // std::bad_alloc can escape (also when it would be the 2^32-th stem).
+  // The number of the key's stem, adding it when it is new, and counting
+  // one more use of it. Only std::bad_alloc can escape (also when it would
+  // be the 2^32-th stem, or the 2^32-th use of one).
   std::uint32_t add(const Key& key);
 
   [[nodiscard]] std::size_t size() const noexcept { return ends_.size(); }
+  // How many times the stem was added: the references its `str` will need.
+  [[nodiscard]] std::uint32_t uses(std::size_t number) const noexcept { return uses_[number]; }
   [[nodiscard]] std::string_view operator[](std::size_t number) const noexcept {
     const std::size_t begin = number == 0 ? 0 : ends_[number - 1];
     return std::string_view(bytes_).substr(begin, ends_[number] - begin);
@@ -65,6 +68,7 @@ class StemSet {
 
   std::string bytes_;               // every distinct stem, end to end
   std::vector<std::size_t> ends_;   // where each one ends in bytes_
+  std::vector<std::uint32_t> uses_;
   std::vector<Slot> slots_;         // a power of two in size, or empty
   int shift_ = 64;                  // hash >> shift_ is the home slot
 };

@@ -36,14 +36,16 @@ CONSOLE_BLOCKS = blocks("console")
 
 
 def test_readme_has_the_examples_it_promises():
-    assert len(PYTHON_BLOCKS) == 3      # Whoosh, scikit-learn, Dask
+    # ardovel with Whoosh, scikit-learn and Dask; ardovel_text with each
+    # of those and NLTK.
+    assert len(PYTHON_BLOCKS) == 7
     assert len(CONSOLE_BLOCKS) == 4
     assert "ardovel-stem --tokens" in README.read_text(encoding="utf-8")
 
 
 def test_interactive_examples():
     results = doctest.testfile(str(README), module_relative=False, optionflags=doctest.ELLIPSIS)
-    assert results.attempted >= 2
+    assert results.attempted >= 14
     assert results.failed == 0
 
 

@@ -12,7 +12,7 @@ import ardovel
 from conftest import CLEAN_PYTHON, CLEAN_VENV, CLI, WHEEL, run_python
 
 
-def test_wheel_holds_the_module_the_stubs_and_the_program():
+def test_wheel_holds_the_modules_the_stubs_and_the_program():
     with zipfile.ZipFile(WHEEL) as wheel:
         names = set(wheel.namelist())
         metadata = email.message_from_bytes(wheel.read("ardovel-0.1.0.dist-info/METADATA"))
@@ -20,6 +20,12 @@ def test_wheel_holds_the_module_the_stubs_and_the_program():
         "ardovel.cpython-311-x86_64-linux-gnu.so",
         "ardovel-stubs/__init__.pyi",
         "ardovel-0.1.0.data/scripts/ardovel-stem",
+        "ardovel_text/__init__.py",
+        "ardovel_text/_native.cpython-311-x86_64-linux-gnu.so",
+        "ardovel_text/_native.pyi",
+        "ardovel_text/nltk.py",
+        "ardovel_text/py.typed",
+        "ardovel_text/whoosh.py",
     }
     assert WHEEL.name == "ardovel-0.1.0-cp311-cp311-linux_x86_64.whl"
     assert metadata["Name"] == "ardovel"
