@@ -4,9 +4,10 @@
 
 BUILD_DIR is a meson build with -Dbench=true (core_bench and the extension
 module); DATA_DIR receives the corpora, made from the hunspell-sr
-dictionaries on first use. Times are CPU time of the measuring process, and
-every comparison is made inside one run, the contenders taking turns, so
-that other work on the machine weighs on both sides alike.
+dictionaries on first use. Times are CPU time of the measuring process (but
+wall time for one thread against two), and every comparison is made inside
+one run, the contenders taking turns, so that other work on the machine
+weighs on both sides alike.
 """
 
 import json
@@ -69,6 +70,45 @@ def scaling(build, data):
     return rows
 
 
+def texts(build, data):
+    """ardovel_text on running text: speed in one process, peak memory of
+    analyze on 100 MB in fresh ones."""
+    modules = [str(build / "src" / "module"), str(build / "src" / "text_module")]
+    speed = run_json([PYTHON, str(HERE / "text_bench.py"), "speed", *modules, str(data / "running-10MB.txt"), "5"])
+    memory = [run_json([PYTHON, str(HERE / "text_bench.py"), "memory", *modules, str(data / "text-100MB.txt")])
+              for _ in range(SCALING_RUNS)]
+    speed["memory_x"] = max(m["peak_above_kib"] * 1024 / m["utf8_bytes"] for m in memory)
+    speed["memory_hwm_reset"] = all(m["hwm_reset"] for m in memory)
+    return speed
+
+
+def text_rows(x):
+    sec, threads = x["seconds"], x["threads"]
+    findall_ratio = sec["findall_stem_py"] / sec["analyze"]
+    pystemmer_ratio = sec["pystemmer"] / sec["analyze"]
+    tokenize_ratio = sec["tokenize"] / sec["analyze"]
+    words_ratio = sec["stem_py_loop"] / sec["stem_words"]
+    threads_ratio = threads["two_threads"] / threads["one_thread"]
+    return [
+        ("ardovel_text, running text (10 MB, samples/ included): `analyze(text)`, seconds", f"{sec['analyze']:.3f}",
+         f"`[stem_py(t) for t in re.findall(r\"\\w+\", text)]`: {sec['findall_stem_py']:.3f}",
+         f"{findall_ratio:.1f}x faster", ">= 3x faster", verdict(findall_ratio >= 3)),
+        ("ardovel_text: the same against PyStemmer", f"{sec['analyze']:.3f}",
+         f"`stemWords(re.findall(r\"\\w+\", text.lower()))`, cache off: {sec['pystemmer']:.3f}",
+         f"{pystemmer_ratio:.1f}x faster", ">= 10x faster", verdict(pystemmer_ratio >= 10)),
+        ("ardovel_text: `tokenize(text)`, seconds", f"{sec['tokenize']:.3f}", f"`analyze(text)`: {sec['analyze']:.3f}",
+         f"{tokenize_ratio:.2f}x the time", "<= 1.5x", verdict(tokenize_ratio <= 1.5)),
+        (f"ardovel_text: `stem_words(words)`, {x['words']} words, seconds", f"{sec['stem_words']:.3f}",
+         f"`[stem_py(w) for w in words]`: {sec['stem_py_loop']:.3f}", f"{words_ratio:.2f}x faster", ">= 1.4x faster",
+         verdict(words_ratio >= 1.4)),
+        ("ardovel_text: two threads analysing two 10 MB texts, wall seconds", f"{threads['two_threads']:.3f}",
+         f"one thread doing both: {threads['one_thread']:.3f}", f"{threads_ratio:.2f}x the time", "<= 0.7x",
+         verdict(threads_ratio <= 0.7)),
+        ("ardovel_text: peak memory of `analyze` on 100 MB above the input `str`, times the UTF-8 size",
+         f"{x['memory_x']:.2f}", "", "", "<= 4x", verdict(x["memory_x"] <= 4)),
+    ]
+
+
 def cli(build):
     """The command-line tool's own benchmark, when it is there."""
     for script, command in ((HERE / "cli_bench.sh", ["bash"]), (HERE / "cli_bench.py", [PYTHON])):
@@ -99,6 +139,7 @@ def main():
     c = core(build, data)
     p = python_face(build, data)
     s = scaling(build, data)
+    x = texts(build, data)
     cli_report = cli(build)
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
@@ -144,6 +185,7 @@ def main():
          "", "", "", ""),
         ("heap allocations of a warm `Analyzer` over the whole text", f"{text_allocs:.0f}", "", "", "0",
          verdict(text_allocs == 0)),
+        *text_rows(x),
     ]
 
     print()
@@ -155,7 +197,7 @@ def main():
     print("|---|---|---|---|---|---|")
     for row in rows:
         print("| " + " | ".join(row) + " |")
-    if not all(v["hwm_reset"] for v in s.values()):
+    if not all(v["hwm_reset"] for v in s.values()) or not x["memory_hwm_reset"]:
         print("\n(peak memory: the kernel refused to reset the high-water mark; the figures overstate the peak)")
     if cli_report:
         print()

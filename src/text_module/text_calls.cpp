@@ -142,8 +142,11 @@ Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssiz
   bool encoded = false;
   {
     GilReleased released(text.value().size_hint() >= release_threshold);
-    encoded = text.value().encode();
-    if (encoded) found = collect_stems(text.value().view(), stop_words.value(), offsets);
+    StemCollector collector(stop_words.value(), offsets);
+    encoded = text.value().read([&](std::string_view piece, std::size_t first_char) {
+      collector.add(piece, first_char);
+    });
+    if (encoded) found = collector.finish();
   }
   // A lone surrogate: CPython's own encoder says so, as stem_py's error does.
   if (!encoded) {

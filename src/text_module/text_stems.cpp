@@ -127,17 +127,33 @@ void StemSet::grow() {
   shift_ = shift;
 }
 
-TextStems collect_stems(std::string_view text, const analysis::StopWords& stop_words, Offsets offsets) {
-  TextStems found;
+struct StemCollector::State {
+  State(const analysis::StopWords& stop_words, Offsets offsets) : analyzer(stop_words), offsets(offsets) {}
+  analysis::Analyzer analyzer;
+  Offsets offsets;
   Batch batch;
-  analysis::Analyzer analyzer(stop_words);
-  analyzer.analyze(text, [&](const analysis::Term& term) {
-    if (offsets == Offsets::keep) found.chars.push_back(term.token.chars);
-    batch.push(term.stem);
-    if (batch.full()) batch.look_up(found.stems, found.numbers);
+  TextStems found;
+};
+
+StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets)
+    : state_(std::make_unique<State>(stop_words, offsets)) {}
+
+StemCollector::~StemCollector() = default;
+
+void StemCollector::add(std::string_view piece, std::size_t first_char) {
+  State& state = *state_;
+  state.analyzer.analyze(piece, [&](const analysis::Term& term) {
+    if (state.offsets == Offsets::keep) {
+      state.found.chars.push_back({first_char + term.token.chars.begin, first_char + term.token.chars.end});
+    }
+    state.batch.push(term.stem);
+    if (state.batch.full()) state.batch.look_up(state.found.stems, state.found.numbers);
   });
-  batch.look_up(found.stems, found.numbers);
-  return found;
+}
+
+TextStems StemCollector::finish() {
+  state_->batch.look_up(state_->found.stems, state_->found.numbers);
+  return std::move(state_->found);
 }
 
 }  // namespace ardovel::text_module

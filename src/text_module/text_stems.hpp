@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,7 +83,22 @@ struct TextStems {
 
 enum class Offsets { skip, keep };
 
-// Tokenizes and stems `text` (valid UTF-8). Only std::bad_alloc can escape.
-[[nodiscard]] TextStems collect_stems(std::string_view text, const analysis::StopWords& stop_words, Offsets offsets);
+// Tokenizes and stems a text given as one or more pieces of valid UTF-8, in
+// order, none of which ends inside a token. Only std::bad_alloc can escape.
+class StemCollector {
+ public:
+  StemCollector(const analysis::StopWords& stop_words, Offsets offsets);
+  ~StemCollector();
+  StemCollector(const StemCollector&) = delete;
+  StemCollector& operator=(const StemCollector&) = delete;
+
+  // `first_char`: the piece's offset in code points from the text's start.
+  void add(std::string_view piece, std::size_t first_char);
+  [[nodiscard]] TextStems finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace ardovel::text_module

@@ -1,20 +1,24 @@
-// A `str`'s UTF-8, made without the interpreter lock when it has to be made.
+// A `str`'s text as UTF-8, made without the interpreter lock when it has to
+// be made.
 //
-// CPython keeps a `str` as one-, two- or four-byte code units; its UTF-8 form
-// exists only for ASCII text or once something asked for it. Making that
-// form is a pass over the whole text, and CPython's own encoder runs with
-// the lock held, so for a long text it would be a large part of the locked
-// work. Instead the code units are read while the lock is held (an
-// immutable object the caller keeps alive, so they stay put), and encoded
-// after it is released, into a buffer of this module's own that goes away
-// with the call rather than staying attached to the caller's `str`.
+// CPython keeps a `str` as one-, two- or four-byte code units; its UTF-8
+// exists only for ASCII text or once something asked for it. CPython's own
+// encoder runs with the lock held and leaves the UTF-8 attached to the `str`
+// for its whole life. Instead, the code units are read while the lock is
+// held (an immutable object the caller keeps alive, so they stay put) and
+// encoded after it is released, a piece at a time into one small buffer:
+// the text's UTF-8 never exists whole, and each piece is tokenized while it
+// is still in the cache.
 #pragma once
 
 #include <Python.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "unicode/separator.hpp"
 
 namespace ardovel::text_module {
 
@@ -24,22 +28,83 @@ class TextUtf8 {
   // outlives this object.
   explicit TextUtf8(PyObject* str) noexcept;
 
-  // Makes the UTF-8 if it is not there yet; false if the text holds a lone
-  // surrogate, which has none. Needs no lock. Only std::bad_alloc escapes.
-  [[nodiscard]] bool encode();
-
-  // After a successful encode(): the text's UTF-8.
-  [[nodiscard]] std::string_view view() const noexcept { return view_; }
-  // The number of UTF-8 bytes, or an estimate before encode() (for
-  // deciding whether the lock is worth releasing).
+  // The size of the code units or of the UTF-8: what the work will be
+  // proportional to, for deciding whether releasing the lock is worth it.
   [[nodiscard]] std::size_t size_hint() const noexcept;
 
+  // Hands the text to sink(std::string_view utf8, std::size_t first_char) in
+  // pieces, in order. Each piece ends just after a separator or at the end
+  // of the text, so no token spans two pieces; `first_char` is the piece's
+  // offset in code points. Returns false, after the pieces before it, at a
+  // lone surrogate, which has no UTF-8. Needs no lock. Only std::bad_alloc,
+  // or what the sink throws, escapes.
+  template <class Sink>
+  bool read(Sink&& sink);
+
  private:
-  std::string_view view_;  // set when the UTF-8 exists
-  const void* units_ = nullptr;  // otherwise, the code units to encode
+  template <class Unit, class Sink>
+  bool read_units(const Unit* units, Sink& sink);
+
+  std::string_view utf8_;        // the whole text, when its UTF-8 exists
+  const void* units_ = nullptr;  // otherwise, its code units
   int kind_ = 0;
   std::size_t length_ = 0;
-  std::string encoded_;
+  std::string piece_;
 };
+
+namespace utf8_detail {
+
+// About this many code units to a piece: the piece and its tokens' working
+// data stay in the processor's cache.
+inline constexpr std::size_t piece_units = 16 * 1024;
+
+// Encodes the units into `out` (replacing its contents); false if one of
+// them is a lone surrogate.
+bool encode(const Py_UCS1* units, std::size_t count, std::string& out);
+bool encode(const Py_UCS2* units, std::size_t count, std::string& out);
+bool encode(const Py_UCS4* units, std::size_t count, std::string& out);
+
+// Where the piece starting at `begin` ends: just after the last separator
+// before begin + piece_units, or, if there is none, just after the first
+// one from there (or at the end).
+template <class Unit>
+std::size_t piece_end(const Unit* units, std::size_t begin, std::size_t length) noexcept {
+  std::size_t end = std::min(length, begin + piece_units);
+  if (end == length) return end;
+  for (std::size_t cut = end; cut > begin; --cut) {
+    if (is_separator(units[cut - 1])) return cut;
+  }
+  while (end < length && !is_separator(units[end])) ++end;
+  return end < length ? end + 1 : end;
+}
+
+}  // namespace utf8_detail
+
+template <class Sink>
+bool TextUtf8::read(Sink&& sink) {
+  if (units_ == nullptr) {
+    sink(utf8_, std::size_t{0});
+    return true;
+  }
+  switch (kind_) {
+    case PyUnicode_1BYTE_KIND:
+      return read_units(static_cast<const Py_UCS1*>(units_), sink);
+    case PyUnicode_2BYTE_KIND:
+      return read_units(static_cast<const Py_UCS2*>(units_), sink);
+    default:
+      return read_units(static_cast<const Py_UCS4*>(units_), sink);
+  }
+}
+
+template <class Unit, class Sink>
+bool TextUtf8::read_units(const Unit* units, Sink& sink) {
+  for (std::size_t begin = 0; begin < length_;) {
+    const std::size_t end = utf8_detail::piece_end(units, begin, length_);
+    if (!utf8_detail::encode(units + begin, end - begin, piece_)) return false;
+    sink(std::string_view(piece_), begin);
+    begin = end;
+  }
+  return true;
+}
 
 }  // namespace ardovel::text_module

@@ -113,6 +113,8 @@ def sample_texts():
 TEXTS = [pytest.param(path.read_text(encoding="utf-8"), id=path.name) for path in sample_texts()] + [
     pytest.param(generated_text(seed, 3000), id=f"generated-{seed}") for seed in range(4)] + [
     pytest.param(generated_text(9, LONG), id="generated-long"),
+    # Longer than the pieces a text is encoded in, within and across them.
+    pytest.param("ж" * 40_000 + " Knjige, " + "ДЕЦА " * 7000 + "ж" * 20_000, id="long-tokens-and-pieces"),
     pytest.param("".join(EVERY_CATEGORY["Lu"] + EVERY_CATEGORY["Mn"]) * 3, id="letters-and-marks"),
     pytest.param("", id="empty"),
     pytest.param(" ,.\u3000\u2028!", id="separators-only"),
