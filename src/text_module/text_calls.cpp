@@ -60,10 +60,10 @@ Outcome<std::vector<OwnedRef>> stem_objects(const StemSet& stems) {
     if (!str) return PyError::fetch_pending();
     objects.push_back(std::move(str));
   }
-  for (std::size_t number = 0; number < stems.size(); ++number) {
+  stems.for_each_use_count([&](std::size_t number, std::uint32_t uses) {
     PyObject* str = objects[number].get();
-    for (std::uint32_t use = stems.uses(number); use > 0; --use) Py_INCREF(str);
-  }
+    for (; uses > 0; --uses) Py_INCREF(str);
+  });
   return objects;
 }
 
@@ -142,7 +142,7 @@ Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssiz
   bool encoded = false;
   {
     GilReleased released(text.value().size_hint() >= release_threshold);
-    StemCollector collector(stop_words.value(), offsets);
+    StemCollector collector(stop_words.value(), offsets, text.value().size_hint());
     encoded = text.value().read([&](std::string_view piece, std::size_t first_char) {
       collector.add(piece, first_char);
     });

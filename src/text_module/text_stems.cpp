@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
+
+#include <sys/mman.h>
 
 #include "analysis/analyzer.hpp"
 
@@ -75,7 +78,7 @@ void StemSet::prefetch(const Key& key) const noexcept {
 }
 
 bool StemSet::holds(const Slot& slot, const Key& key) const noexcept {
-  if (slot.hash != key.hash || slot.size != key.stem.size() || slot.head[0] != key.head[0] ||
+  if (slot.hash_high != key.hash >> 32 || slot.size != key.stem.size() || slot.head[0] != key.head[0] ||
       slot.head[1] != key.head[1]) {
     return false;
   }
@@ -96,30 +99,45 @@ std::uint32_t StemSet::add(const Key& key) {
       }
       bytes_.append(key.stem);
       ends_.push_back(bytes_.size());
-      uses_.push_back(1);
-      slot = {key.hash, {key.head[0], key.head[1]}, static_cast<std::uint32_t>(key.stem.size()),
-              static_cast<std::uint32_t>(ends_.size())};
+      slot = {static_cast<std::uint32_t>(key.hash >> 32), 1, {key.head[0], key.head[1]},
+              static_cast<std::uint32_t>(key.stem.size()), static_cast<std::uint32_t>(ends_.size())};
       return slot.number_plus_one - 1;
     }
     if (holds(slot, key)) {
-      std::uint32_t& uses = uses_[slot.number_plus_one - 1];
-      if (uses == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-      ++uses;
+      if (slot.uses == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+      ++slot.uses;
       return slot.number_plus_one - 1;
     }
   }
 }
 
+StemSet::Slots::Slots(std::size_t count) : count_(count) {
+  constexpr std::size_t huge_page = std::size_t{2} << 20;
+  std::size_t bytes = count * sizeof(Slot);
+  const bool huge = bytes >= huge_page;
+  if (huge) bytes = (bytes + huge_page - 1) / huge_page * huge_page;
+  void* block = std::aligned_alloc(huge ? huge_page : alignof(Slot), bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  // Only advice: where huge pages are not to be had, small ones serve.
+  if (huge) madvise(block, bytes, MADV_HUGEPAGE);
+  std::memset(block, 0, bytes);
+  block_.reset(static_cast<Slot*>(block));
+}
+
+void StemSet::Slots::Free::operator()(Slot* block) const noexcept { std::free(block); }
+
 // The old slots are visited in order, and their homes in the new table come
 // in the same order, so both tables are walked front to back.
 void StemSet::grow() {
   const std::size_t count = slots_.empty() ? first_slot_count : 2 * slots_.size();
-  std::vector<Slot> grown(count);
+  // Home slots come from the hash's upper half alone.
+  if (count > (std::size_t{1} << 32)) throw std::bad_alloc();
+  Slots grown(count);
   const int shift = 64 - std::countr_zero(count);
   const std::size_t mask = count - 1;
   for (const Slot& slot : slots_) {
     if (slot.number_plus_one == 0) continue;
-    std::size_t at = slot.hash >> shift;
+    std::size_t at = slot.hash_high >> (shift - 32);
     while (grown[at].number_plus_one != 0) at = (at + 1) & mask;
     grown[at] = slot;
   }
@@ -135,8 +153,13 @@ struct StemCollector::State {
   TextStems found;
 };
 
-StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets)
-    : state_(std::make_unique<State>(stop_words, offsets)) {}
+StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes)
+    : state_(std::make_unique<State>(stop_words, offsets)) {
+  // Serbian running text has a token for every six bytes or more.
+  const std::size_t tokens = expected_bytes / 6;
+  state_->found.numbers.reserve(tokens);
+  if (offsets == Offsets::keep) state_->found.chars.reserve(tokens);
+}
 
 StemCollector::~StemCollector() = default;
 
