@@ -5,8 +5,10 @@
 
 speed: the contenders take turns within each repeat over the same text;
 medians of CPU time. Then one thread analysing two texts (the text and its
-second half put first) against two threads analysing one each, taking
-turns too; medians of wall time, since CPU time adds both threads up.
+second half put first) against two threads analysing one each; medians of
+wall time, since CPU time adds both threads up. The same for SHA-256, which
+CPython computes without the lock, shows how much of a second processor the
+machine had to give meanwhile.
 
 memory: in a fresh process, the peak resident memory of one analyze call
 above what the process held just before it (the input `str` included), as
@@ -56,29 +58,47 @@ def speed(text, repeats):
             "seconds": {name: statistics.median(t) for name, t in times.items()}}
 
 
+def one_and_two_threads(function, inputs):
+    """Wall seconds of one thread calling function on both inputs, and of
+    two threads calling it on one each."""
+    start = time.perf_counter()
+    for given in inputs:
+        function(given)
+    one = time.perf_counter() - start
+    pool = [threading.Thread(target=function, args=(given,)) for given in inputs]
+    start = time.perf_counter()
+    for thread in pool:
+        thread.start()
+    for thread in pool:
+        thread.join()
+    return one, time.perf_counter() - start
+
+
 def threads(text, repeats):
+    """analyze on two texts, and as a control of how much of a second
+    processor the machine gives right now, SHA-256 (which CPython runs
+    without the lock) over two buffers taking about as long."""
+    import hashlib
+
     import ardovel_text
 
     texts = [text, text[len(text) // 2:] + text[:len(text) // 2]]
-
-    def one_thread():
-        for t in texts:
-            ardovel_text.analyze(t)
-
-    def two_threads():
-        pool = [threading.Thread(target=ardovel_text.analyze, args=(t,)) for t in texts]
-        for thread in pool:
-            thread.start()
-        for thread in pool:
-            thread.join()
-
-    times = {"one_thread": [], "two_threads": []}
+    blobs = [text.encode()] * 2
+    start = time.process_time()
+    hashlib.sha256(blobs[0]).digest()
+    per_blob = time.process_time() - start
+    start = time.process_time()
+    ardovel_text.analyze(text)
+    blobs = [blob * max(1, round((time.process_time() - start) / max(per_blob, 1e-9))) for blob in blobs]
+    runs = {"analyze": [], "sha256": []}
     for _ in range(repeats):
-        for name, run in (("one_thread", one_thread), ("two_threads", two_threads)):
-            start = time.perf_counter()
-            run()
-            times[name].append(time.perf_counter() - start)
-    return {name: statistics.median(t) for name, t in times.items()}
+        runs["analyze"].append(one_and_two_threads(ardovel_text.analyze, texts))
+        runs["sha256"].append(one_and_two_threads(lambda blob: hashlib.sha256(blob).digest(), blobs))
+    return {
+        "one_thread": statistics.median(one for one, _ in runs["analyze"]),
+        "two_threads": statistics.median(two for _, two in runs["analyze"]),
+        "control_ratio": statistics.median(two / one for one, two in runs["sha256"]),
+    }
 
 
 def memory(path):

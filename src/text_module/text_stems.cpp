@@ -48,6 +48,7 @@ class Batch {
       keys_.push_back(StemSet::key_of(std::string_view(bytes_).substr(begin, end - begin)));
       begin = end;
     }
+    for (std::size_t i = 0; i < std::min(prefetch_distance, keys_.size()); ++i) stems.prefetch(keys_[i]);
     for (std::size_t i = 0; i < keys_.size(); ++i) {
       if (i + prefetch_distance < keys_.size()) stems.prefetch(keys_[i + prefetch_distance]);
       numbers.push_back(stems.add(keys_[i]));

@@ -5,10 +5,12 @@ namespace {
 
 constexpr bool is_surrogate(Py_UCS4 c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
 
-constexpr std::size_t utf8_length(Py_UCS4 c) noexcept { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
-
+// One pass, surrogates noted on the way; most text is ASCII or two-byte
+// letters, which go first.
 template <class Unit>
-void write(const Unit* units, std::size_t count, char* out) noexcept {
+std::optional<std::size_t> encode_units(const Unit* units, std::size_t count, char* out) noexcept {
+  char* const start = out;
+  bool surrogate = false;
   for (std::size_t i = 0; i < count; ++i) {
     const Py_UCS4 c = units[i];
     if (c < 0x80) {
@@ -17,6 +19,7 @@ void write(const Unit* units, std::size_t count, char* out) noexcept {
       *out++ = static_cast<char>(0xC0 | (c >> 6));
       *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
+      surrogate |= is_surrogate(c);
       *out++ = static_cast<char>(0xE0 | (c >> 12));
       *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       *out++ = static_cast<char>(0x80 | (c & 0x3F));
@@ -27,30 +30,23 @@ void write(const Unit* units, std::size_t count, char* out) noexcept {
       *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-}
-
-// Sized first, then written, so the buffer is filled exactly once.
-template <class Unit>
-bool encode_units(const Unit* units, std::size_t count, std::string& out) {
-  std::size_t size = 0;
-  bool surrogate = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    size += utf8_length(units[i]);
-    if constexpr (sizeof(Unit) > 1) surrogate |= is_surrogate(units[i]);
-  }
-  if (surrogate) return false;
-  out.resize(size);
-  write(units, count, out.data());
-  return true;
+  if (surrogate) return std::nullopt;
+  return static_cast<std::size_t>(out - start);
 }
 
 }  // namespace
 
 namespace utf8_detail {
 
-bool encode(const Py_UCS1* units, std::size_t count, std::string& out) { return encode_units(units, count, out); }
-bool encode(const Py_UCS2* units, std::size_t count, std::string& out) { return encode_units(units, count, out); }
-bool encode(const Py_UCS4* units, std::size_t count, std::string& out) { return encode_units(units, count, out); }
+std::optional<std::size_t> encode(const Py_UCS1* units, std::size_t count, char* out) noexcept {
+  return encode_units(units, count, out);
+}
+std::optional<std::size_t> encode(const Py_UCS2* units, std::size_t count, char* out) noexcept {
+  return encode_units(units, count, out);
+}
+std::optional<std::size_t> encode(const Py_UCS4* units, std::size_t count, char* out) noexcept {
+  return encode_units(units, count, out);
+}
 
 }  // namespace utf8_detail
 

@@ -15,7 +15,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "unicode/separator.hpp"
@@ -49,7 +50,8 @@ class TextUtf8 {
   const void* units_ = nullptr;  // otherwise, its code units
   int kind_ = 0;
   std::size_t length_ = 0;
-  std::string piece_;
+  std::unique_ptr<char[]> piece_;  // the UTF-8 of the current piece
+  std::size_t piece_room_ = 0;
 };
 
 namespace utf8_detail {
@@ -58,11 +60,17 @@ namespace utf8_detail {
 // data stay in the processor's cache.
 inline constexpr std::size_t piece_units = 16 * 1024;
 
-// Encodes the units into `out` (replacing its contents); false if one of
-// them is a lone surrogate.
-bool encode(const Py_UCS1* units, std::size_t count, std::string& out);
-bool encode(const Py_UCS2* units, std::size_t count, std::string& out);
-bool encode(const Py_UCS4* units, std::size_t count, std::string& out);
+// A buffer that holds the UTF-8 of `count` units of this kind, whatever they are.
+template <class Unit>
+constexpr std::size_t utf8_room(std::size_t count) noexcept {
+  return count * (sizeof(Unit) == 1 ? 2 : sizeof(Unit) == 2 ? 3 : 4);
+}
+
+// Encodes the units into `out`, which has utf8_room(count) bytes, and
+// returns the UTF-8's size, or nothing if one of them is a lone surrogate.
+std::optional<std::size_t> encode(const Py_UCS1* units, std::size_t count, char* out) noexcept;
+std::optional<std::size_t> encode(const Py_UCS2* units, std::size_t count, char* out) noexcept;
+std::optional<std::size_t> encode(const Py_UCS4* units, std::size_t count, char* out) noexcept;
 
 // Where the piece starting at `begin` ends: just after the last separator
 // before begin + piece_units, or, if there is none, just after the first
@@ -100,8 +108,14 @@ template <class Unit, class Sink>
 bool TextUtf8::read_units(const Unit* units, Sink& sink) {
   for (std::size_t begin = 0; begin < length_;) {
     const std::size_t end = utf8_detail::piece_end(units, begin, length_);
-    if (!utf8_detail::encode(units + begin, end - begin, piece_)) return false;
-    sink(std::string_view(piece_), begin);
+    const std::size_t room = utf8_detail::utf8_room<Unit>(end - begin);
+    if (room > piece_room_) {
+      piece_ = std::make_unique<char[]>(room);
+      piece_room_ = room;
+    }
+    const auto size = utf8_detail::encode(units + begin, end - begin, piece_.get());
+    if (!size) return false;
+    sink(std::string_view(piece_.get(), *size), begin);
     begin = end;
   }
   return true;
