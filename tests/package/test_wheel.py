@@ -26,7 +26,8 @@ def test_wheel_holds_the_module_the_stubs_and_the_program():
     assert metadata["Name"] == "ardovel"
     assert metadata["Version"] == "0.1.0"
     assert set(metadata["Requires-Python"].split(",")) == {">=3.11", "<3.12"}
-    assert metadata["License"] == "MIT"
+    assert metadata["License"].startswith("MIT License")
+    assert "ardovel-0.1.0.dist-info/LICENSE" in names
     assert "Serbian" in metadata["Summary"]
     assert metadata["Description-Content-Type"] == "text/markdown"
     assert "# ardovel" in metadata.get_payload()
