@@ -17,7 +17,7 @@ demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-
 # needs it to build a wheel. hunspell-sr: the word lists the tests check
 # every answer on.
 test=(clang libclang-rt-14-dev libgtest-dev python3-pytest python3-hypothesis
-  hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed mypy)
+  hunspell hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed mypy)
 bench=(libbenchmark-dev libstemmer-dev libstemmer-tools python3-stemmer)
 fresh=(mmdebstrap)
 

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -43,25 +42,15 @@ class StopWords {
   // No normalised form longer than this (in bytes) is in the set.
   [[nodiscard]] std::size_t longest() const noexcept { return longest_; }
 
-  // The layout of a table, shared with the tool that writes the default one
-  // at build time: open addressing over a power-of-two count of slots, an
-  // empty view marking a free slot, linear probing from hash & mask.
-  struct Table {
-    const std::string_view* slots = nullptr;
-    std::size_t mask = 0;
-  };
-  [[nodiscard]] static constexpr std::uint64_t hash(std::string_view bytes) noexcept {
-    std::uint64_t h = 0xCBF29CE484222325ULL;  // FNV-1a
-    for (const char byte : bytes) h = (h ^ static_cast<unsigned char>(byte)) * 0x100000001B3ULL;
-    return h ^ (h >> 29);
-  }
-
  private:
   struct Storage;
-  StopWords(Table table, std::size_t count, std::size_t longest, std::shared_ptr<const Storage> storage) noexcept
-      : table_(table), count_(count), longest_(longest), storage_(std::move(storage)) {}
+  StopWords(const std::string_view* slots, std::size_t slot_count, std::size_t count, std::size_t longest,
+            std::shared_ptr<const Storage> storage) noexcept
+      : slots_(slots), mask_(slot_count - 1), count_(count), longest_(longest), storage_(std::move(storage)) {}
 
-  Table table_;
+  // See stopword_table.hpp.
+  const std::string_view* slots_ = nullptr;
+  std::size_t mask_ = 0;
   std::size_t count_ = 0;
   std::size_t longest_ = 0;
   std::shared_ptr<const Storage> storage_;  // null for constant data
