@@ -65,6 +65,11 @@ def scaling(build, data):
     return rows
 
 
+def sqlite_fts5(build, data):
+    return run_json([PYTHON, str(HERE / "sqlite_bench.py"), str(build / "src" / "sqlite" / "ardovel_sqlite.so"),
+                     str(data / "text-10MB.txt")])
+
+
 def cli(build):
     """The command-line tool's own benchmark, when it is there."""
     for script, command in ((HERE / "cli_bench.sh", ["bash"]), (HERE / "cli_bench.py", [PYTHON])):
@@ -96,6 +101,7 @@ def main():
     p = python_face(build, data)
     s = scaling(build, data)
     cli_report = cli(build)
+    fts5 = sqlite_fts5(build, data)["seconds"]
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
     core_ratio = snow["ns"] / ours["ns"]
@@ -129,6 +135,10 @@ def main():
          " / ".join(f"{mem[k]:.2f}" for k in SCALING_SIZES), "", "", "<= 4x", verdict(max(mem.values()) <= 4)),
         ("heap allocations per `stem_word` call, words under 64 bytes", f"mean {allocs_mean:.3f}, max {allocs_max:.0f}",
          "", "", "<= 1", verdict(allocs_max <= 1)),
+        ("SQLite FTS5: indexing 10 MB of text, s (with the stop list)",
+         f"{fts5['ardovel']:.2f} ({fts5['ardovel stopwords']:.2f})", f"`unicode61`: {fts5['unicode61']:.2f}",
+         f"{fts5['ardovel'] / fts5['unicode61']:.2f}x the time", "<= 1.5x",
+         verdict(fts5["ardovel"] / fts5["unicode61"] <= 1.5)),
     ]
 
     print()
