@@ -88,76 +88,79 @@ class StemUses {
 };
 
 Outcome<OwnedRef> stems_list(const TextStems& found) {
-  auto objects = stem_objects(found.stems);
-  if (!objects.ok()) return std::move(objects).failure<OwnedRef>();
-  StemUses uses(objects.value(), found.numbers);
-  const auto count = static_cast<Py_ssize_t>(found.numbers.size());
-  OwnedRef list = OwnedRef::steal(PyList_New(count));
-  if (!list) return PyError::fetch_pending();
-  for (Py_ssize_t index = 0; index < count; ++index) PyList_SET_ITEM(list.get(), index, uses.take_next());
-  return list;
+  return stem_objects(found.stems).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
+    StemUses uses(objects, found.numbers);
+    const auto count = static_cast<Py_ssize_t>(found.numbers.size());
+    OwnedRef list = OwnedRef::steal(PyList_New(count));
+    if (!list) return PyError::fetch_pending();
+    for (Py_ssize_t index = 0; index < count; ++index) PyList_SET_ITEM(list.get(), index, uses.take_next());
+    return list;
+  });
 }
 
 // (stem, start, end) per kept token. A tuple of a str and two ints can
 // never be part of a cycle, so it leaves the collector's care at once:
 // otherwise every collection while the list grows would walk all of them.
 Outcome<OwnedRef> token_list(const TextStems& found) {
-  auto objects = stem_objects(found.stems);
-  if (!objects.ok()) return std::move(objects).failure<OwnedRef>();
-  StemUses uses(objects.value(), found.numbers);
-  const auto count = static_cast<Py_ssize_t>(found.numbers.size());
-  OwnedRef list = OwnedRef::steal(PyList_New(count));
-  if (!list) return PyError::fetch_pending();
-  for (Py_ssize_t index = 0; index < count; ++index) {
-    PyObject* tuple = PyTuple_New(3);
-    if (tuple == nullptr) return PyError::fetch_pending();
-    PyList_SET_ITEM(list.get(), index, tuple);  // the list owns it from here
-    PyTuple_SET_ITEM(tuple, 0, uses.take_next());
-    const analysis::Span& chars = found.chars[static_cast<std::size_t>(index)];
-    PyObject* start = PyLong_FromSize_t(chars.begin);
-    if (start == nullptr) return PyError::fetch_pending();
-    PyTuple_SET_ITEM(tuple, 1, start);
-    PyObject* end = PyLong_FromSize_t(chars.end);
-    if (end == nullptr) return PyError::fetch_pending();
-    PyTuple_SET_ITEM(tuple, 2, end);
-    PyObject_GC_UnTrack(tuple);
-  }
-  return list;
+  return stem_objects(found.stems).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
+    StemUses uses(objects, found.numbers);
+    const auto count = static_cast<Py_ssize_t>(found.numbers.size());
+    OwnedRef list = OwnedRef::steal(PyList_New(count));
+    if (!list) return PyError::fetch_pending();
+    for (Py_ssize_t index = 0; index < count; ++index) {
+      PyObject* tuple = PyTuple_New(3);
+      if (tuple == nullptr) return PyError::fetch_pending();
+      PyList_SET_ITEM(list.get(), index, tuple);  // the list owns it from here
+      PyTuple_SET_ITEM(tuple, 0, uses.take_next());
+      const analysis::Span& chars = found.chars[static_cast<std::size_t>(index)];
+      PyObject* start = PyLong_FromSize_t(chars.begin);
+      if (start == nullptr) return PyError::fetch_pending();
+      PyTuple_SET_ITEM(tuple, 1, start);
+      PyObject* end = PyLong_FromSize_t(chars.end);
+      if (end == nullptr) return PyError::fetch_pending();
+      PyTuple_SET_ITEM(tuple, 2, end);
+      PyObject_GC_UnTrack(tuple);
+    }
+    return list;
+  });
 }
 
-// analyze(text, stopwords) and tokenize(text, stopwords): the text's UTF-8
-// and the stop words are taken with the lock held, the stems found without
-// it (for a long text), the result built with it again.
-template <Offsets offsets>
-Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssize_t nargs) {
-  if (auto error = check_argument_count(function, nargs, 1, 2)) return std::move(*error);
-  auto text = text_argument(function, args[0]);
-  if (!text.ok()) return std::move(text).failure<OwnedRef>();
-  auto stop_words = stop_words_argument(function, nargs > 1 ? args[1] : nullptr);
-  if (!stop_words.ok()) return std::move(stop_words).failure<OwnedRef>();
-
-  // The caller's reference keeps the `str`, and with it its code units and
-  // UTF-8, alive while the lock is released.
+// The stems, found without the lock for a long text. The caller's reference
+// keeps the `str`, and with it its code units, alive meanwhile. A lone
+// surrogate fails with CPython's own error, as it does in stem_py.
+Outcome<TextStems> find_stems(TextUtf8& text, const analysis::StopWords& stop_words, Offsets offsets, PyObject* str) {
   TextStems found;
   bool encoded = false;
   {
-    GilReleased released(text.value().size_hint() >= release_threshold);
-    StemCollector collector(stop_words.value(), offsets, text.value().size_hint());
-    encoded = text.value().read([&](std::string_view piece, std::size_t first_char) {
-      collector.add(piece, first_char);
-    });
+    GilReleased released(text.size_hint() >= release_threshold);
+    StemCollector collector(stop_words, offsets, text.size_hint());
+    encoded = text.read([&](std::string_view piece, std::size_t first_char) { collector.add(piece, first_char); });
     if (encoded) found = collector.finish();
   }
-  // A lone surrogate: CPython's own encoder says so, as stem_py's error does.
-  if (!encoded) {
-    if (py::utf8_of(args[0])) return py::Fault{"a text with a lone surrogate had a UTF-8 form"};
-    return PyError::fetch_pending();
-  }
-  if constexpr (offsets == Offsets::keep) {
-    return token_list(found);
-  } else {
-    return stems_list(found);
-  }
+  if (encoded) return found;
+  if (py::utf8_of(str)) return py::Fault{"a text with a lone surrogate had a UTF-8 form"};
+  return PyError::fetch_pending();
+}
+
+// analyze(text, stopwords) and tokenize(text, stopwords): the arguments are
+// read with the lock held, the stems found without it, and the result built
+// with it again.
+template <Offsets offsets>
+Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssize_t nargs) {
+  if (auto error = check_argument_count(function, nargs, 1, 2)) return std::move(*error);
+  PyObject* const str = args[0];
+  PyObject* const stopwords = nargs > 1 ? args[1] : nullptr;
+  return text_argument(function, str).and_then([&](TextUtf8 text) {
+    return stop_words_argument(function, stopwords)
+        .and_then([&](analysis::StopWords stop_words) { return find_stems(text, stop_words, offsets, str); })
+        .and_then([](TextStems found) {
+          if constexpr (offsets == Offsets::keep) {
+            return token_list(found);
+          } else {
+            return stems_list(found);
+          }
+        });
+  });
 }
 
 // One item of stem_words' argument: its stem as a new `str`.

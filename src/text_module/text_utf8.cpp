@@ -56,12 +56,6 @@ TextUtf8::TextUtf8(PyObject* str) noexcept {
                              static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
     return;
   }
-  // The UTF-8 that CPython may already keep beside the code units.
-  const auto* compact = reinterpret_cast<const PyCompactUnicodeObject*>(str);
-  if (PyUnicode_IS_COMPACT(str) && compact->utf8 != nullptr) {
-    utf8_ = std::string_view(compact->utf8, static_cast<std::size_t>(compact->utf8_length));
-    return;
-  }
   units_ = PyUnicode_DATA(str);
   kind_ = PyUnicode_KIND(str);
   length_ = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));

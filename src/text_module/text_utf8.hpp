@@ -1,10 +1,9 @@
 // A `str`'s text as UTF-8, made without the interpreter lock when it has to
 // be made.
 //
-// CPython keeps a `str` as one-, two- or four-byte code units; its UTF-8
-// exists only for ASCII text or once something asked for it. CPython's own
-// encoder runs with the lock held and leaves the UTF-8 attached to the `str`
-// for its whole life. Instead, the code units are read while the lock is
+// CPython keeps a `str` as one-, two- or four-byte code units, which are
+// the UTF-8 only for ASCII text. CPython's own encoder runs with the lock
+// held and leaves the UTF-8 attached to the `str` for its whole life. Instead, the code units are read while the lock is
 // held (an immutable object the caller keeps alive, so they stay put) and
 // encoded after it is released, a piece at a time into one small buffer:
 // the text's UTF-8 never exists whole, and each piece is tokenized while it
@@ -46,7 +45,7 @@ class TextUtf8 {
   template <class Unit, class Sink>
   bool read_units(const Unit* units, Sink& sink);
 
-  std::string_view utf8_;        // the whole text, when its UTF-8 exists
+  std::string_view utf8_;        // the whole text, when it is ASCII
   const void* units_ = nullptr;  // otherwise, its code units
   int kind_ = 0;
   std::size_t length_ = 0;

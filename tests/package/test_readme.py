@@ -36,10 +36,10 @@ CONSOLE_BLOCKS = blocks("console")
 
 
 def test_readme_has_the_examples_it_promises():
-    # ardovel with Whoosh, scikit-learn and Dask; ardovel_text with each
-    # of those and NLTK.
-    assert len(PYTHON_BLOCKS) == 7
-    assert len(CONSOLE_BLOCKS) == 4
+    # ardovel with Whoosh, scikit-learn and Dask; SQLite; ardovel_text with
+    # each of the first three and NLTK.
+    assert len(PYTHON_BLOCKS) == 8
+    assert len(CONSOLE_BLOCKS) == 5
     assert "ardovel-stem --tokens" in README.read_text(encoding="utf-8")
 
 
