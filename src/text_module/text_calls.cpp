@@ -25,9 +25,10 @@ using py::OwnedRef;
 using py::Outcome;
 using py::PyError;
 
-// Below this many bytes of UTF-8 a text is analysed with the lock held:
-// handing the lock over and taking it back can cost more than the work, and
-// a thread that gives it up may wait a whole switch interval to get it back.
+// Below this many bytes (of CPython's own code units) a text is analysed
+// with the lock held: handing the lock over and taking it back can cost more
+// than the work, and a thread that gives it up may wait a whole switch
+// interval to get it back.
 constexpr std::size_t release_threshold = 8 * 1024;
 
 PyError type_error(std::string message) { return PyError::with_message(PyExc_TypeError, std::move(message)); }
