@@ -129,15 +129,19 @@ bool Run::answer_long_line(const FirstLine& first, std::string_view name, std::s
   if (invalid != line.size()) return fail_invalid_utf8(name, lines + 1, line[invalid], invalid + 1);
   bool ok = true;
   {
-    std::string out;
     Answerer answerer(mode_, stop_words_);
-    ok = answerer.answer(line, lines + 1, out, [&] {
-      if (out.size() < buffer_.block_size()) return true;
-      ok = write(out);
-      out.clear();
-      return ok;
-    });
-    ok = ok && write(out);
+    if (mode_ == Mode::lines) {
+      ok = write(answerer.stem_line(line)) && write("\n");
+    } else {
+      std::string out;
+      ok = answerer.answer(line, lines + 1, out, [&] {
+        if (out.size() < buffer_.block_size()) return true;
+        ok = write(out);
+        out.clear();
+        return ok;
+      });
+      ok = ok && write(out);
+    }
   }
   ::malloc_trim(0);
   if (first.ended) ++lines;

@@ -34,7 +34,11 @@ class Answerer {
   template <class GoOn>
   bool answer(std::string_view line, std::size_t number, std::string& out, GoOn&& go_on);
 
-  // The same for a line not yet checked as UTF-8. Returns the offset of its
+  // The answer to a valid UTF-8 line in whole-line mode, without its line
+  // end; valid until the next call.
+  [[nodiscard]] std::string_view stem_line(std::string_view line) { return analyzer_.stem_token(line); }
+
+  // answer() for a line not yet checked as UTF-8. Returns the offset of its
   // first byte that starts no well-formed sequence, having appended nothing,
   // or line.size() once the answers are appended.
   std::size_t answer_unchecked(std::string_view line, std::size_t number, std::string& out);
@@ -62,7 +66,7 @@ template <class GoOn>
 bool Answerer::answer(std::string_view line, std::size_t number, std::string& out, GoOn&& go_on) {
   if (mode_ == Mode::lines) {
     // A stop word gives an empty line, so that answers still match lines.
-    out.append(analyzer_.stem_token(line)).push_back('\n');
+    out.append(stem_line(line)).push_back('\n');
     return go_on();
   }
   return analyzer_.analyze(line, [&](const analysis::Term& term) {
