@@ -192,10 +192,11 @@ bool Run::fail(std::initializer_list<std::string_view> parts) noexcept {
 // in an encoding of more than one byte per character they would not tell.
 bool Run::fail_invalid_encoding(std::string_view name, std::size_t line, unsigned char byte) {
   const std::string_view before = buffer_.held();  // the start of the bad line, converted
-  const auto continuations = std::ranges::count_if(before, [](char c) { return utf8::is_continuation(static_cast<unsigned char>(c)); });
+  const auto characters = std::ranges::count_if(
+      before, [](char c) { return !utf8::is_continuation(static_cast<unsigned char>(c)); });
   char where[128];
   std::snprintf(where, sizeof where, "byte 0x%02X at character %zu of the line)", static_cast<unsigned>(byte),
-                before.size() - static_cast<std::size_t>(continuations) + 1);
+                static_cast<std::size_t>(characters) + 1);
   char number[32];
   std::snprintf(number, sizeof number, ":%zu: invalid ", line);
   return fail({name, number, quote_name(decoded_->encoding()), " (", where});
@@ -209,4 +210,3 @@ bool Run::fail_invalid_utf8(std::string_view name, std::size_t line, char byte, 
 }
 
 }  // namespace ardovel::cli
-
