@@ -62,7 +62,8 @@ def write_text_corpus(repeat: int) -> tuple[pathlib.Path, pathlib.Path]:
     WORK.mkdir(parents=True, exist_ok=True)
     text = WORK / f"text-x{repeat}.txt"
     words = WORK / f"text-x{repeat}-words.txt"
-    if not text.exists() or text.stat().st_size != len(once) * repeat or not words.exists():
+    stale = not words.exists() or words.stat().st_mtime < text_10mb.stat().st_mtime
+    if stale or not text.exists() or text.stat().st_size != len(once) * repeat:
         text.write_bytes(once * repeat)
         found = re.findall(r"\w+", once.decode("utf-8").lower())
         words.write_bytes(("\n".join(found) + "\n").encode() * repeat)
