@@ -18,4 +18,10 @@ inline void wait_for(int fd, short events) noexcept {
   }
 }
 
+// Whether a read from `fd` would return at once.
+[[nodiscard]] inline bool readable_now(int fd) noexcept {
+  pollfd ready{fd, POLLIN, 0};
+  return ::poll(&ready, 1, 0) == 1;
+}
+
 }  // namespace ardovel::cli

@@ -9,14 +9,6 @@
 #include "cli/descriptor.hpp"
 
 namespace ardovel::cli {
-namespace {
-
-bool readable_now(int fd) noexcept {
-  pollfd ready{fd, POLLIN, 0};
-  return ::poll(&ready, 1, 0) == 1;
-}
-
-}  // namespace
 
 LineBuffer::LineBuffer(std::size_t block_size) : block_size_(block_size) {
   data_ = static_cast<char*>(std::malloc(block_size_));
@@ -26,8 +18,8 @@ LineBuffer::LineBuffer(std::size_t block_size) : block_size_(block_size) {
 
 LineBuffer::~LineBuffer() { std::free(data_); }
 
-std::span<char> LineBuffer::space(std::size_t limit) {
-  if (size_ == capacity_) {
+std::span<char> LineBuffer::space(std::size_t limit, std::size_t at_least) {
+  while (capacity_ - size_ < at_least) {
     if (lines_end_ != 0) return {};
     grow();
   }

@@ -49,10 +49,11 @@ class LineBuffer {
   // The first held line has outgrown a block.
   [[nodiscard]] bool holds_long_line() const noexcept { return long_line_; }
 
-  // Room for the next read, at most `limit` bytes. When one unfinished line
-  // fills the buffer, the buffer grows first; when whole lines fill it, there
-  // is no room until they are consumed.
-  [[nodiscard]] std::span<char> space(std::size_t limit);
+  // Room for the next read, at most `limit` bytes and at least `at_least`
+  // (for a writer that cannot split what it writes). When one unfinished line
+  // leaves too little room, the buffer grows first; when whole lines do,
+  // there is no room until they are consumed.
+  [[nodiscard]] std::span<char> space(std::size_t limit, std::size_t at_least = 1);
   // Takes `count` bytes just read into space(). Only they are searched for a
   // line end, so a long line arriving in small pieces costs time in
   // proportion to its length.

@@ -1,13 +1,20 @@
 // ardovel-stem: the stemmer as a command-line filter.
 //
-// Reads UTF-8 text from files or standard input in large blocks, stems every
-// line (or, with --tokens, every white-space separated token) with the same
-// core as the Python module, and writes the answers through one large buffer
-// per thread. The parts live beside this file: options, input (reading and
-// the line rule), stemming (ordered parallel shares), output, progress, and
-// run, which ties them together.
+// Reads text from files or standard input in large blocks (UTF-8, or
+// converted from another encoding), stems every line (or, with --tokens,
+// every token the text layer keeps) with the same core as the Python
+// modules, and writes the answers through one large buffer per thread. The
+// parts live beside this file: options, input (reading and the line rule),
+// encoding, stemming (ordered parallel shares), output, progress, and run,
+// which ties them together.
+#include <cerrno>
+#include <cstring>
 #include <new>
+#include <optional>
 #include <string>
+
+#include "analysis/stopwords.hpp"
+#include "cli/encoding.hpp"
 
 #include "cli/options.hpp"
 #include "cli/output.hpp"
@@ -33,7 +40,20 @@ int main_checked(int argc, char** argv) {
     case Options::Action::stem:
       break;
   }
-  Run run(options.tokens);
+  std::optional<Decoder> decoder;
+  if (options.encoding) {
+    decoder = Decoder::open(*options.encoding);
+    if (!decoder && errno == EINVAL) {
+      return usage_error("unknown encoding " + quote_name(*options.encoding) + " ('iconv -l' lists the known ones)");
+    }
+    if (!decoder) {
+      report({"cannot read encoding ", quote_name(*options.encoding), ": ", std::strerror(errno)});
+      return exit_failure;
+    }
+  }
+  const Mode mode = options.pairs ? Mode::pairs : options.tokens ? Mode::tokens : Mode::lines;
+  const analysis::StopWords stop_words = options.stopwords ? analysis::StopWords::serbian() : analysis::StopWords();
+  Run run(mode, stop_words, std::move(decoder));
   for (const std::string& path : options.paths) {
     if (!run.stem_input(path)) return exit_failure;
   }

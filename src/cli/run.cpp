@@ -6,13 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "cli/output.hpp"
-#include "stemmer/stem.hpp"
+#include "unicode/utf8.hpp"
 #include "unicode/utf8_validate.hpp"
 
 namespace ardovel::cli {
@@ -59,8 +60,13 @@ class InputFile {
 
 }  // namespace
 
-Run::Run(bool tokens) : tokens_(tokens), shares_(worker_count()), buffer_(block_per_thread * shares_.size()) {
-  for (Share& share : shares_) share.out.reserve(block_per_thread + block_per_thread / 2);
+Run::Run(Mode mode, const analysis::StopWords& stop_words, std::optional<Decoder> decoder)
+    : mode_(mode), stop_words_(stop_words), shares_(worker_count()), buffer_(block_per_thread * shares_.size()) {
+  for (Share& share : shares_) {
+    share.out.reserve(block_per_thread + block_per_thread / 2);
+    share.answerer = Answerer(mode, stop_words);
+  }
+  if (decoder) decoded_.emplace(std::move(*decoder), buffer_.block_size());
 }
 
 bool Run::stem_input(const std::string& path) {
@@ -75,22 +81,28 @@ bool Run::stem_input(const std::string& path) {
 }
 
 bool Run::stem_stream(int fd, std::string_view name) {
-  progress_.start(name, fd);
+  // The size of a file in another encoding says nothing of its UTF-8 size,
+  // which is what progress counts.
+  progress_.start(name, decoded_ ? -1 : fd);
   enlarge_pipe(fd);
   buffer_.consume(buffer_.held().size());
+  if (decoded_) decoded_->start();
   std::size_t lines = 0;     // "\n"-terminated lines answered
   std::size_t answered = 0;  // bytes whose answers have been written
   for (;;) {
-    const ReadOutcome read = fill(fd, buffer_);
+    const ReadOutcome read = decoded_ ? decoded_->fill(fd, buffer_) : fill(fd, buffer_);
     if (read.error != 0) return fail({name, ": ", std::strerror(read.error)});
+    const std::optional<unsigned char> invalid = decoded_ ? decoded_->invalid_byte() : std::nullopt;
     // Whole lines only, unless this is the end of the input.
-    const std::string_view block = read.end ? buffer_.held() : buffer_.whole_lines();
+    const bool whole_input = read.end && !invalid;
+    const std::string_view block = whole_input ? buffer_.held() : buffer_.whole_lines();
     if (!block.empty()) {
-      if (!answer(block, read.end, name, lines)) return false;
+      if (!answer(block, whole_input, name, lines)) return false;
       answered += block.size();
       buffer_.consume(block.size());
       progress_.update(answered);
     }
+    if (invalid) return fail_invalid_encoding(name, lines + 1, *invalid);
     if (read.end) break;
   }
   progress_.clear();
@@ -117,19 +129,18 @@ bool Run::answer_long_line(const FirstLine& first, std::string_view name, std::s
   if (invalid != line.size()) return fail_invalid_utf8(name, lines + 1, line[invalid], invalid + 1);
   bool ok = true;
   {
-    Text scratch;
-    if (tokens_) {
+    Answerer answerer(mode_, stop_words_);
+    if (mode_ == Mode::lines) {
+      ok = write(answerer.stem_line(line)) && write("\n");
+    } else {
       std::string out;
-      for_each_token(line, [&](std::string_view token) {
-        if (!ok) return;
-        append_stem(token, scratch, out);
-        if (out.size() < buffer_.block_size()) return;
+      ok = answerer.answer(line, lines + 1, out, [&] {
+        if (out.size() < buffer_.block_size()) return true;
         ok = write(out);
         out.clear();
+        return ok;
       });
       ok = ok && write(out);
-    } else {
-      ok = write(stem_word_into(line, scratch)) && write("\n");
     }
   }
   ::malloc_trim(0);
@@ -143,7 +154,8 @@ bool Run::answer_long_line(const FirstLine& first, std::string_view name, std::s
 // written.
 bool Run::answer_block(std::string_view block, bool last, std::string_view name, std::size_t& lines) {
   const std::size_t used = cut_into_shares(block, last, shares_, min_share);
-  run_in_parallel(used, [this](std::size_t i) { shares_[i].stem(tokens_); });
+  number_shares(used, lines);
+  run_in_parallel(used, [this](std::size_t i) { shares_[i].stem(); });
   for (std::size_t i = 0; i < used; ++i) {
     const Share& share = shares_[i];
     if (!write(share.out)) return false;
@@ -155,6 +167,16 @@ bool Run::answer_block(std::string_view block, bool last, std::string_view name,
   return true;
 }
 
+// Pairs show line numbers, so each share must know where it starts.
+void Run::number_shares(std::size_t used, std::size_t lines) noexcept {
+  std::size_t next = lines + 1;
+  for (std::size_t i = 0; i < used; ++i) {
+    Share& share = shares_[i];
+    share.first_line_number = next;
+    if (mode_ == Mode::pairs) next += static_cast<std::size_t>(std::ranges::count(share.text, '\n'));
+  }
+}
+
 bool Run::write(std::string_view text) {
   const int error = write_all(STDOUT_FILENO, text);
   return error == 0 || fail({"write error: ", std::strerror(error)});
@@ -164,6 +186,20 @@ bool Run::fail(std::initializer_list<std::string_view> parts) noexcept {
   progress_.clear();
   report(parts);
   return false;
+}
+
+// The column counts characters, not bytes: the input's bytes are gone, and
+// in an encoding of more than one byte per character they would not tell.
+bool Run::fail_invalid_encoding(std::string_view name, std::size_t line, unsigned char byte) {
+  const std::string_view before = buffer_.held();  // the start of the bad line, converted
+  const auto characters = std::ranges::count_if(
+      before, [](char c) { return !utf8::is_continuation(static_cast<unsigned char>(c)); });
+  char where[128];
+  std::snprintf(where, sizeof where, "byte 0x%02X at character %zu of the line)", static_cast<unsigned>(byte),
+                static_cast<std::size_t>(characters) + 1);
+  char number[32];
+  std::snprintf(number, sizeof number, ":%zu: invalid ", line);
+  return fail({name, number, quote_name(decoded_->encoding()), " (", where});
 }
 
 bool Run::fail_invalid_utf8(std::string_view name, std::size_t line, char byte, std::size_t column) noexcept {

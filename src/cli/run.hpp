@@ -3,10 +3,13 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/stopwords.hpp"
+#include "cli/encoding.hpp"
 #include "cli/input.hpp"
 #include "cli/progress.hpp"
 #include "cli/stemming.hpp"
@@ -15,7 +18,8 @@ namespace ardovel::cli {
 
 class Run {
  public:
-  explicit Run(bool tokens);
+  // Without a decoder the input is read as UTF-8.
+  Run(Mode mode, const analysis::StopWords& stop_words, std::optional<Decoder> decoder);
 
   // Stems one input, "-" being standard input. False after an error, which
   // has been reported; the answers to the lines before it have been written.
@@ -29,10 +33,15 @@ class Run {
   bool write(std::string_view text);
   bool fail(std::initializer_list<std::string_view> parts) noexcept;
   bool fail_invalid_utf8(std::string_view name, std::size_t line, char byte, std::size_t column) noexcept;
+  bool fail_invalid_encoding(std::string_view name, std::size_t line, unsigned char byte);
 
-  bool tokens_;
+  void number_shares(std::size_t used, std::size_t lines) noexcept;
+
+  Mode mode_;
+  analysis::StopWords stop_words_;
   std::vector<Share> shares_;
   LineBuffer buffer_;
+  std::optional<DecodedInput> decoded_;
   Progress progress_;
 };
 

@@ -1,50 +1,77 @@
 #include "cli/stemming.hpp"
 
+#include <charconv>
 #include <exception>
+#include <iterator>
+#include <limits>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "cli/input.hpp"
-#include "stemmer/stem.hpp"
 #include "unicode/utf8_validate.hpp"
 
 namespace ardovel::cli {
 
-void append_stem(std::string_view word, Text& scratch, std::string& out) {
-  out.append(stem_word_into(word, scratch));
-  out.push_back('\n');
+void append_pair(std::size_t number, std::string_view token, std::string_view stem, std::string& out) {
+  char digits[std::numeric_limits<std::size_t>::digits10 + 1];
+  const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
+  out.append(digits, end.ptr).append(1, '\t').append(token).append(1, '\t').append(stem).push_back('\n');
 }
 
-std::size_t append_answers(std::string_view text, bool last, bool tokens, Text& scratch, std::string& out) {
-  std::size_t lines = 0;
-  while (!text.empty()) {
-    const FirstLine first = first_line(text);
-    if (!first.ended && !last) break;
-    lines += first.ended ? 1 : 0;
-    if (tokens) {
-      for_each_token(first.line, [&](std::string_view token) { append_stem(token, scratch, out); });
-    } else {
-      append_stem(first.line, scratch, out);
-    }
-    text.remove_prefix(first.size);
+namespace {
+
+// The offset of the first ill-formed byte in line[from, to), or `npos`.
+std::size_t find_invalid_between(std::string_view line, std::size_t from, std::size_t to) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data()) + from;
+  const std::size_t found = find_invalid_utf8(bytes, to - from);
+  return found == to - from ? std::string_view::npos : from + found;
+}
+
+}  // namespace
+
+// Tokens are found by the lenient scan, which takes an ill-formed byte for a
+// separator and so never puts one inside a token: only the bytes between the
+// kept tokens need checking, and the line is read once instead of twice.
+std::size_t Answerer::answer_unchecked(std::string_view line, std::size_t number, std::string& out) {
+  if (mode_ == Mode::lines) {
+    const std::size_t invalid = find_invalid_utf8(reinterpret_cast<const unsigned char*>(line.data()), line.size());
+    if (invalid == line.size()) (void)answer(line, number, out, [] { return true; });
+    return invalid;
   }
-  return lines;
+  const std::size_t answers_start = out.size();
+  std::size_t checked = 0;  // the line is well-formed up to here
+  std::size_t invalid = std::string_view::npos;
+  analyzer_.analyze<analysis::Utf8Input::lenient>(line, [&](const analysis::Term& term) {
+    invalid = find_invalid_between(line, checked, term.token.bytes.begin);
+    if (invalid != std::string_view::npos) return false;
+    checked = term.token.bytes.end;
+    append(term, number, out);
+    return true;
+  });
+  if (invalid == std::string_view::npos) invalid = find_invalid_between(line, checked, line.size());
+  if (invalid == std::string_view::npos) return line.size();
+  out.resize(answers_start);
+  return invalid;
 }
 
-void Share::stem(bool tokens) {
+void Share::stem() {
   out.clear();
   lines = 0;
+  invalid = text.size();
   line_start = 0;
-  invalid = find_invalid_utf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
-  if (valid()) {
-    lines = append_answers(text, last, tokens, scratch, out);
-    return;
+  for (std::size_t at = 0; at < text.size();) {
+    const FirstLine first = first_line(text.substr(at));
+    if (!first.ended && !last) break;
+    const std::size_t bad = answerer.answer_unchecked(first.line, first_line_number + lines, out);
+    if (bad != first.line.size()) {
+      invalid = at + bad;
+      line_start = at;
+      return;
+    }
+    lines += first.ended ? 1 : 0;
+    at += first.size;
   }
-  const std::string_view before = text.substr(0, invalid);
-  const std::size_t newline = before.rfind('\n');
-  line_start = newline == std::string_view::npos ? 0 : newline + 1;
-  lines = append_answers(text.substr(0, line_start), false, tokens, scratch, out);
 }
 
 std::size_t cut_into_shares(std::string_view block, bool last, std::span<Share> shares, std::size_t min_share) {

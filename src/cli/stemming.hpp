@@ -1,6 +1,6 @@
-// Answering lines: one stem per line, or per white-space separated token
-// with --tokens, each on a line of its own; a block is cut into shares that
-// are stemmed in parallel and written in order.
+// Answering lines: the stem of each whole line, or of each token the text
+// layer keeps; a block is cut into shares that are answered in parallel and
+// written in order.
 #pragma once
 
 #include <cstddef>
@@ -9,65 +9,86 @@
 #include <string>
 #include <string_view>
 
-#include "unicode/text.hpp"
-#include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
+#include "analysis/analyzer.hpp"
 
 namespace ardovel::cli {
 
-[[nodiscard]] constexpr bool is_ascii_space(unsigned char byte) noexcept {
-  return byte == ' ' || (byte >= '\t' && byte <= '\r');
-}
+enum class Mode {
+  lines,   // the stem of each whole line, on a line of its own
+  tokens,  // the stem of each kept token, on a line of its own
+  pairs,   // "LINE<TAB>TOKEN<TAB>STEM" for each kept token
+};
 
-// Calls `sink` with every token of a valid UTF-8 `line`: the runs between
-// Unicode White_Space characters, as the core defines them.
-template <class Sink>
-void for_each_token(std::string_view line, Sink&& sink) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-  const std::size_t size = line.size();
-  std::size_t at = 0;
-  std::size_t token_start = 0;
-  bool in_token = false;
-  while (at < size) {
-    const std::size_t char_start = at;
-    bool space;
-    if (bytes[at] < 0x80) {
-      space = is_ascii_space(bytes[at]);
-      ++at;
-    } else {
-      space = is_whitespace(utf8::decode(bytes, at));
-    }
-    if (space) {
-      if (in_token) sink(line.substr(token_start, char_start - token_start));
-      in_token = false;
-    } else if (!in_token) {
-      in_token = true;
-      token_start = char_start;
-    }
+// Answers lines in one mode. It owns the stemmer's scratch, so each thread
+// needs its own.
+class Answerer {
+ public:
+  Answerer() = default;  // whole lines, no stop words
+  Answerer(Mode mode, const analysis::StopWords& stop_words) noexcept : mode_(mode), analyzer_(stop_words) {}
+
+  [[nodiscard]] Mode mode() const noexcept { return mode_; }
+
+  // Appends the answers to one valid UTF-8 line (its line end taken off),
+  // `number` being its line number for pairs. After each answer, `go_on()`
+  // may flush `out`; returning false stops the line, and the result is false.
+  template <class GoOn>
+  bool answer(std::string_view line, std::size_t number, std::string& out, GoOn&& go_on);
+
+  // The answer to a valid UTF-8 line in whole-line mode, without its line
+  // end; valid until the next call.
+  [[nodiscard]] std::string_view stem_line(std::string_view line) { return analyzer_.stem_token(line); }
+
+  // answer() for a line not yet checked as UTF-8. Returns the offset of its
+  // first byte that starts no well-formed sequence, having appended nothing,
+  // or line.size() once the answers are appended.
+  std::size_t answer_unchecked(std::string_view line, std::size_t number, std::string& out);
+
+ private:
+  void append(const analysis::Term& term, std::size_t number, std::string& out) const;
+
+  Mode mode_ = Mode::lines;
+  analysis::Analyzer analyzer_;
+};
+
+// "LINE<TAB>TOKEN<TAB>STEM\n". A token never holds a tab or a line end: both
+// separate tokens.
+void append_pair(std::size_t number, std::string_view token, std::string_view stem, std::string& out);
+
+inline void Answerer::append(const analysis::Term& term, std::size_t number, std::string& out) const {
+  if (mode_ == Mode::pairs) {
+    append_pair(number, term.token.text, term.stem, out);
+  } else {
+    out.append(term.stem).push_back('\n');
   }
-  if (in_token) sink(line.substr(token_start));
 }
 
-// Appends the stem of `word` and a line end; `scratch` is the stemmer's.
-void append_stem(std::string_view word, Text& scratch, std::string& out);
+template <class GoOn>
+bool Answerer::answer(std::string_view line, std::size_t number, std::string& out, GoOn&& go_on) {
+  if (mode_ == Mode::lines) {
+    // A stop word gives an empty line, so that answers still match lines.
+    out.append(stem_line(line)).push_back('\n');
+    return go_on();
+  }
+  return analyzer_.analyze(line, [&](const analysis::Term& term) {
+    append(term, number, out);
+    return go_on();
+  });
+}
 
-// Appends the answers to the lines of valid UTF-8 `text`: every
-// "\n"-terminated line and, when `last`, the text after the final "\n" too.
-// Returns the count of "\n"-terminated lines.
-std::size_t append_answers(std::string_view text, bool last, bool tokens, Text& scratch, std::string& out);
-
-// A part of a block, stemmed on a thread of its own.
+// A part of a block, answered on a thread of its own.
 struct Share {
   std::string_view text;
-  bool last = false;           // ends the input (its tail is a line)
-  std::string out;             // the answers
-  std::size_t lines = 0;       // "\n"-terminated lines answered
-  std::size_t invalid = 0;     // first ill-formed byte; text.size() if none
-  std::size_t line_start = 0;  // start of the line holding it
-  Text scratch;
+  bool last = false;                  // ends the input (its tail is a line)
+  std::size_t first_line_number = 1;  // pairs show it
+  std::string out;                    // the answers
+  std::size_t lines = 0;              // "\n"-terminated lines answered
+  std::size_t invalid = 0;            // first ill-formed byte; text.size() if none
+  std::size_t line_start = 0;         // start of the line holding it
+  Answerer answerer;
 
-  // Validates the text, then answers every line before the first invalid one.
-  void stem(bool tokens);
+  // Answers every "\n"-terminated line (and, when `last`, the text after the
+  // final "\n") up to the first that is not valid UTF-8.
+  void stem();
   [[nodiscard]] bool valid() const noexcept { return invalid == text.size(); }
 };
 

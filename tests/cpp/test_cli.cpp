@@ -1,11 +1,14 @@
 // The parts of ardovel-stem that can be tried without running the program.
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -13,12 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/stopwords.hpp"
+#include "cli/encoding.hpp"
 #include "cli/input.hpp"
 #include "cli/options.hpp"
 #include "cli/output.hpp"
 #include "cli/progress.hpp"
 #include "cli/stemming.hpp"
-#include "stemmer/stem.hpp"
 
 namespace ardovel::cli {
 namespace {
@@ -28,27 +32,36 @@ using Action = Options::Action;
 struct OptionCase {
   std::vector<std::string> args;
   Action action;
-  bool tokens;
+  std::string switches;  // "t" --tokens, "p" --pairs, "s" --stopwords
+  std::optional<std::string> encoding;
   std::vector<std::string> paths;
   std::string error;
 };
 
 TEST(CliOptions, ParseAsGnuToolsDo) {
   const std::vector<std::string> stdin_only = {"-"};
+  const std::nullopt_t utf8 = std::nullopt;
   const OptionCase cases[] = {
-      {{}, Action::stem, false, stdin_only, ""},
-      {{"-t"}, Action::stem, true, stdin_only, ""},
-      {{"-th"}, Action::help, true, {}, ""},  // bundled
-      {{"--tok", "a"}, Action::stem, true, {"a"}, ""},  // a prefix
-      {{"--ver"}, Action::version, false, {}, ""},
-      {{"a", "-t", "b"}, Action::stem, true, {"a", "b"}, ""},  // in any order
-      {{"-", "--", "-t"}, Action::stem, false, {"-", "-t"}, ""},
-      {{"--help", "--frobnicate"}, Action::help, false, {}, ""},  // help ends the parsing
-      {{"-x"}, Action::stem, false, {}, "unknown option '-x'"},
-      {{"-tx"}, Action::stem, true, {}, "unknown option '-x'"},
-      {{"--tokens", "-xt"}, Action::stem, true, {}, "unknown option '-x'"},
-      {{"--frobnicate", "--help"}, Action::stem, false, {}, "unknown option '--frobnicate'"},
-      {{"--tokens=yes"}, Action::stem, false, {}, "option '--tokens' takes no argument"},
+      {{}, Action::stem, "", utf8, stdin_only, ""},
+      {{"-t"}, Action::stem, "t", utf8, stdin_only, ""},
+      {{"-th"}, Action::help, "t", utf8, {}, ""},  // bundled
+      {{"--tok", "a"}, Action::stem, "t", utf8, {"a"}, ""},  // a prefix
+      {{"--ver"}, Action::version, "", utf8, {}, ""},
+      {{"a", "-t", "b"}, Action::stem, "t", utf8, {"a", "b"}, ""},  // in any order
+      {{"-", "--", "-t"}, Action::stem, "", utf8, {"-", "-t"}, ""},
+      {{"--help", "--frobnicate"}, Action::help, "", utf8, {}, ""},  // help ends the parsing
+      {{"-ps", "--stop"}, Action::stem, "ps", utf8, stdin_only, ""},
+      {{"-e", "CP1250", "f"}, Action::stem, "", "CP1250", {"f"}, ""},
+      {{"-tsecp1251"}, Action::stem, "ts", "cp1251", stdin_only, ""},  // attached, after bundled switches
+      {{"--encoding=ISO-8859-5", "--enc", "-t"}, Action::stem, "", "-t", stdin_only, ""},  // the last one counts
+      {{"--encoding="}, Action::stem, "", "", stdin_only, ""},  // refused later, by name
+      {{"-x"}, Action::stem, "", utf8, {}, "unknown option '-x'"},
+      {{"-tx"}, Action::stem, "t", utf8, {}, "unknown option '-x'"},
+      {{"--tokens", "-xt"}, Action::stem, "t", utf8, {}, "unknown option '-x'"},
+      {{"--frobnicate", "--help"}, Action::stem, "", utf8, {}, "unknown option '--frobnicate'"},
+      {{"--tokens=yes"}, Action::stem, "", utf8, {}, "option '--tokens' takes no argument"},
+      {{"-te"}, Action::stem, "", utf8, {}, "option '-e' requires an argument"},
+      {{"a", "--enc"}, Action::stem, "", utf8, {}, "option '--enc' requires an argument"},
   };
   for (const OptionCase& c : cases) {
     std::vector<std::string> args = {"ardovel-stem"};
@@ -60,10 +73,15 @@ TEST(CliOptions, ParseAsGnuToolsDo) {
     const std::string shown = ::testing::PrintToString(c.args);
     EXPECT_EQ(parsed.error, c.error) << shown;
     if (!c.error.empty()) continue;
-    EXPECT_EQ(parsed.options.action, c.action) << shown;
-    EXPECT_EQ(parsed.options.tokens, c.tokens) << shown;
+    const Options& options = parsed.options;
+    const auto given = [&c](char letter) { return c.switches.find(letter) != std::string::npos; };
+    EXPECT_EQ(options.action, c.action) << shown;
+    EXPECT_EQ(options.tokens, given('t')) << shown;
+    EXPECT_EQ(options.pairs, given('p')) << shown;
+    EXPECT_EQ(options.stopwords, given('s')) << shown;
     if (c.action == Action::stem) {
-      EXPECT_EQ(parsed.options.paths, c.paths) << shown;
+      EXPECT_EQ(options.encoding, c.encoding) << shown;
+      EXPECT_EQ(options.paths, c.paths) << shown;
     }
   }
 }
@@ -254,41 +272,116 @@ TEST(CliStemming, SharesEndAtLineEndsAndCoverTheBlock) {
   }
 }
 
-std::string stems_of(std::vector<std::string_view> words) {
-  std::string out;
-  for (const std::string_view word : words) out += stem_word(word) + "\n";
-  return out;
-}
-
 TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
   struct Case {
     std::string_view text;
+    Mode mode;
+    bool stop_words;
     bool last;
-    bool tokens;
-    std::string out;
+    std::string_view out;
     std::size_t lines;
     std::size_t invalid;  // npos: valid
     std::size_t line_start;
   };
   constexpr auto valid = std::string_view::npos;
   const Case cases[] = {
-      {"Knjigama\r\nДЈЕЦА\ntail\r", true, false, stems_of({"Knjigama", "ДЈЕЦА", "tail\r"}), 2, valid, 0},
-      {"Knjigama\nunfinished", false, false, stems_of({"Knjigama"}), 1, valid, 0},
-      {" Knjigama\u00a0i  ДЈЕЦА\n\n", false, true, stems_of({"Knjigama", "i", "ДЈЕЦА"}), 2, valid, 0},
-      {"Knjigama\nab\xff" "c\nx\n", false, false, stems_of({"Knjigama"}), 1, 11, 9},
-      {"\xed\xa0\x80\n", false, true, "", 0, 0, 0},
+      {"Knjigama\r\nДЈЕЦА\n\ntail\r", Mode::lines, false, true, "knjig\ndjek\n\ntail\r\n", 3, valid, 0},
+      {"Knjigama\nunfinished", Mode::lines, false, false, "knjig\n", 1, valid, 0},
+      // A stop word still has its line, so answers match lines.
+      {"su\nKnjigama\nСУ\nsuza\n", Mode::lines, true, false, "\nknjig\n\nsuz\n", 4, valid, 0},
+      // Tokens end at punctuation; an empty stem and an empty line give nothing.
+      {"knjige,reke\n\n– i —\n", Mode::tokens, false, false, "knjig\nrek\n", 3, valid, 0},
+      {" Knjigama\u00a0i\u00adsto  ДЈЕЦА\r\n", Mode::tokens, false, false, "knjig\nist\ndjek\n", 1, valid, 0},
+      {"Knjige su na stolu.", Mode::tokens, true, true, "knjig\nstol\n", 0, valid, 0},
+      {"Knjige su\n\nna stolu.", Mode::pairs, false, true, "7\tKnjige\tknjig\n7\tsu\ts\n9\tna\tn\n9\tstolu\tstol\n", 2,
+       valid, 0},
+      {"Knjige su\n\nna stolu.", Mode::pairs, true, true, "7\tKnjige\tknjig\n9\tstolu\tstol\n", 2, valid, 0},
+      // Nothing of the bad line, wherever in it the bad byte is.
+      {"Knjigama\nab\xff" "c\nx\n", Mode::lines, false, false, "knjig\n", 1, 11, 9},
+      {"dobro\nKnjige ab,\xff\nx\n", Mode::tokens, false, false, "dobr\n", 1, 16, 6},
+      {"dobro\nKnjige knjig\xd0\n", Mode::pairs, false, false, "7\tdobro\tdobr\n", 1, 18, 6},
+      {"dobro\n\xf0\x9f\x98 Knjige\n", Mode::tokens, false, false, "dobr\n", 1, 6, 6},
+      {"\xed\xa0\x80\n", Mode::tokens, false, false, "", 0, 0, 0},
   };
   for (const Case& c : cases) {
     Share share;
     share.text = c.text;
     share.last = c.last;
-    share.stem(c.tokens);
+    share.first_line_number = 7;
+    share.answerer = Answerer(c.mode, c.stop_words ? analysis::StopWords::serbian() : analysis::StopWords());
+    share.stem();
     EXPECT_EQ(share.out, c.out) << c.text;
     EXPECT_EQ(share.lines, c.lines) << c.text;
     EXPECT_EQ(share.valid(), c.invalid == valid) << c.text;
     if (c.invalid == valid) continue;
     EXPECT_EQ(share.invalid, c.invalid) << c.text;
     EXPECT_EQ(share.line_start, c.line_start) << c.text;
+  }
+}
+
+// Pieces go through a socket that keeps their bounds, so each is one read.
+// A read takes at most 32 bytes here (a quarter block, or 32), and the socket
+// would drop the rest of a longer piece, so those are cut into such reads.
+std::string decode_in_pieces(const std::string& encoding, const std::vector<std::string_view>& pieces,
+                             std::optional<unsigned char>& invalid) {
+  constexpr std::size_t block = 64;  // so that output fills the buffer and the buffer grows
+  constexpr std::size_t largest_read = 32;
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends) != 0) return "no socket";
+  for (std::string_view piece : pieces) {
+    for (; !piece.empty(); piece.remove_prefix(std::min(piece.size(), largest_read))) {
+      (void)::write(ends[1], piece.data(), std::min(piece.size(), largest_read));
+    }
+  }
+  ::close(ends[1]);
+  std::optional<Decoder> decoder = Decoder::open(encoding);
+  if (!decoder) return "no decoder";
+  LineBuffer buffer(block);
+  DecodedInput input(std::move(*decoder), block);
+  input.start();
+  std::string text;
+  for (bool end = false; !end;) {
+    const ReadOutcome read = input.fill(ends[0], buffer);
+    end = read.end || read.error != 0;
+    text += end ? buffer.held() : buffer.whole_lines();
+    buffer.consume(end ? buffer.held().size() : buffer.whole_lines().size());
+  }
+  ::close(ends[0]);
+  invalid = input.invalid_byte();
+  return text;
+}
+
+TEST(CliEncoding, DecodesInPiecesCarryingCutSequencesAndStopsAtAnInvalidByte) {
+  struct Case {
+    std::string encoding;
+    std::vector<std::string_view> pieces;
+    std::string text;  // all that was decoded
+    std::optional<unsigned char> invalid;
+  };
+  // Far more UTF-8 than the 64-byte buffer holds: as lines, and as one line.
+  std::string raw_lines, lines, raw_line, line;
+  for (int i = 0; i < 60; ++i) {
+    raw_lines += "\xc4\xe5\xf6\xe0\n";
+    lines += "Деца\n";
+    raw_line += "\xc4\xe5\xf6\xe0 ";  // 9 bytes in UTF-8: a character will not fit
+    line += "Деца ";
+  }
+  const std::string_view long_lines = raw_lines;
+  const Case cases[] = {
+      {"WINDOWS-1251", {"\xc4\xe5\xf6\xe0\n\xc4\xe5", "\xf6\xe0\n"}, "Деца\nДеца\n", std::nullopt},
+      {"WINDOWS-1251", {long_lines.substr(0, 101), long_lines.substr(101)}, lines, std::nullopt},
+      {"WINDOWS-1251", {raw_line}, line, std::nullopt},
+      {"ISO-8859-5", {"\xb4\xd5\xe6\xd0 \xa2\xd0\xda"}, "Деца Ђак", std::nullopt},
+      {"ISO-8859-2", {"\xe8itanje \xa9uma"}, "čitanje Šuma", std::nullopt},
+      {"UTF-16LE", {"\x02", "\x04\x30", "\x04\x3a\x04"}, "Ђак", std::nullopt},
+      {"UTF-16LE", {std::string_view("\x3d\xd8\x00", 3), "\xde!", std::string_view("\x00", 1)}, "😀!", std::nullopt},
+      {"WINDOWS-1250", {"ab\n\xe8i\x98x\n", "more\n"}, "ab\nči", 0x98},
+      {"UTF-16LE", {std::string_view("a\0b", 3)}, "a", 'b'},  // ends inside a character
+  };
+  for (const Case& c : cases) {
+    std::optional<unsigned char> invalid;
+    EXPECT_EQ(decode_in_pieces(c.encoding, c.pieces, invalid), c.text) << c.encoding << " " << c.text;
+    EXPECT_EQ(invalid, c.invalid) << c.encoding << " " << c.text;
   }
 }
 

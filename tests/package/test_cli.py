@@ -1,8 +1,10 @@
 """End-to-end tests of the installed ardovel-stem program."""
+import codecs
 import importlib.metadata
 import os
 import pathlib
 import pty
+import random
 import re
 import resource
 import select
@@ -15,14 +17,30 @@ import pytest
 import ardovel
 from conftest import CLI, DICTIONARIES, ROOT, answers, lines_of, run_cli
 
-# Unicode 16.0.0 White_Space, the separators of --tokens.
-WHITE_SPACE = ("\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006"
-               "\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000")
-TOKEN_SPLIT = re.compile("[" + re.escape(WHITE_SPACE) + "]+")
+
+def separator_class() -> str:
+    """A regex class of the separators (White_Space and gc P*, S*, Cc) of
+    Unicode 16.0.0, from the exported data: Python's unicodedata is older."""
+    data = (ROOT / "tests" / "data" / "unicode_categories.txt").read_text(encoding="utf-8")
+    ranges = re.search(r"^separator (.*)$", data, re.M).group(1).split()
+    pieces = []
+    for item in ranges:
+        first, _, last = item.partition("..")
+        pieces.append(re.escape(chr(int(first, 16))) + ("-" + re.escape(chr(int(last, 16))) if last else ""))
+    return "[" + "".join(pieces) + "]"
 
 
-def tokens_of(text: str) -> list[str]:
-    return [token for token in TOKEN_SPLIT.split(text) if token]
+SEPARATORS = re.compile(separator_class() + "+")
+
+
+def model_stems(line: str) -> list[str]:
+    """The token rule and the stems, plainly: what --tokens prints for a line."""
+    stems = (ardovel.stem_py(token) for token in SEPARATORS.split(line) if token)
+    return [stem for stem in stems if stem]
+
+
+def model_answers(data: bytes) -> bytes:
+    return "".join(stem + "\n" for line in lines_of(data) for stem in model_stems(line.decode())).encode()
 
 
 def test_every_corpus_word_is_answered_as_stem_py_answers_it(tmp_path, corpus_words):
@@ -77,26 +95,125 @@ def test_line_rule(data, lines):
 
 @pytest.mark.parametrize("text, tokens", [
     ("Knjigama i ДЈЕЦА\n", ["Knjigama", "i", "ДЈЕЦА"]),
+    ("knjige,reke\n", ["knjige", "reke"]),
     ("  leading\t\ttrailing  \r\n", ["leading", "trailing"]),
     ("\n\n   \n", []),
     ("a\u00a0b\u3000c\u2028d\u0085e\u1680f\u202fg", ["a", "b", "c", "d", "e", "f", "g"]),
-    ("a\u200bb a\x1fb a\u180eb", ["a\u200bb", "a\x1fb", "a\u180eb"]),  # not White_Space
-    ("NAJ-BOLJI, pokazivajući!", ["NAJ-BOLJI,", "pokazivajući!"]),
-    ("– —", ["–", "—"]),                      # stems to empty text: an empty line each
+    ("a\x1fb a\u2044b a\u00a9b a\u02c2b a\u20acb a\u300cb", ["a", "b"] * 6),  # Cc, Sm, So, Sk, Sc, Ps
+    ("NAJ-BOLJI, „pokazivajući”!", ["NAJ", "BOLJI", "pokazivajući"]),
+    ("a\u00adb a\u200db a\u0301b a2b a\u200bb", ["a\u00adb", "a\u200db", "a\u0301b", "a2b", "a\u200bb"]),  # Cf, Mn, Nd
+    ("– — …", []),
 ])
-def test_tokens_split_at_unicode_white_space(text, tokens):
-    assert tokens_of(text) == tokens
+def test_tokens_follow_the_token_rule(text, tokens):
+    assert [token for token in SEPARATORS.split(text) if token] == tokens
+    expected = answers([stem for stem in map(ardovel.stem_py, tokens) if stem])
     for option in ("--tokens", "-t"):
         result = run_cli(option, input=text.encode())
         assert (result.returncode, result.stderr) == (0, b"")
-        assert result.stdout == answers(tokens)
+        assert result.stdout == expected
+
+
+def generated_text(words: list[str], lines: int) -> str:
+    """Lines of corpus words in both scripts and mixed case, joined by every
+    kind of separator, with the characters that stay inside a token, blank
+    lines, CRLF ends, and one line longer than the tool's read block."""
+    rng = random.Random(12)
+    separators = [" ", " ", " ", ", ", ". ", "\t", "\u00a0", "\u2028", "\x0c", "\x00", "\x7f", " – ", "—",
+                  "…", "„", "”", "«", "»", "(", ")", "[", "_", "/", "\\", "@", "#", "%", "&", "*", "+", "=",
+                  "<", "|", "~", "^", "`", "$", "€", "©", "°", "✓", "😀", "\u02c2", "\u3000", "\u300c"]
+    inside = ["\u00ad", "\u200d", "\u0301", "\u0308", "7", "42", "\u0663", "\u200b", "\u2060"]
+    out = []
+    for _ in range(lines):
+        pieces = []
+        for _ in range(rng.randint(0, 14)):
+            word = rng.choice(words)
+            roll = rng.random()
+            if roll < 0.1:
+                word = word.upper()
+            elif roll < 0.3:
+                word = word.capitalize()
+            if rng.random() < 0.1:
+                at = rng.randint(0, len(word))
+                word = word[:at] + rng.choice(inside) + word[at:]
+            pieces.append(word + rng.choice(separators))
+        out.append("".join(pieces) + ("\r\n" if rng.random() < 0.1 else "\n"))
+    long_line = " ".join(rng.choice(words) for _ in range(900_000))   # ~10 MB: past a block on eight processors
+    out.insert(len(out) // 2, long_line + "\n")
+    return "".join(out)
+
+
+@pytest.fixture(scope="module")
+def large_text(corpus_words) -> bytes:
+    return generated_text(corpus_words, 60_000).encode()
+
+
+def has_text_module() -> bool:
+    """Whether the wheel has the ardovel_text module (the directory alone may
+    be there for the SQLite extension)."""
+    try:
+        import ardovel_text
+    except ImportError:
+        return False
+    return hasattr(ardovel_text, "analyze")
+
+
+# The plain model has no stop words; ardovel_text checks them.
+ANALYZERS = [("model", False)] + ([("ardovel_text", False), ("ardovel_text", True)] if has_text_module() else [])
+
+
+@pytest.mark.parametrize("analyzer, stopwords", ANALYZERS)
+def test_tokens_and_pairs_agree_with_the_analyzer_on_every_line(tmp_path, large_text, analyzer, stopwords):
+    data = large_text
+    if analyzer == "ardovel_text":
+        import ardovel_text
+        chosen = ardovel_text.SERBIAN_STOPWORDS if stopwords else None
+        lines = [line.decode() for line in lines_of(data)]
+        stems = [ardovel_text.analyze(line, stopwords=chosen) for line in lines]
+        tokens = [[line[start:end] for _, start, end in ardovel_text.tokenize(line, stopwords=chosen)]
+                  for line in lines]
+    else:
+        stems = [model_stems(line.decode()) for line in lines_of(data)]
+        tokens = None
+    path = tmp_path / "text.txt"
+    path.write_bytes(data)
+    switches = ["--stopwords"] if stopwords else []
+    result = run_cli("--tokens", *switches, path)
+    assert (result.returncode, result.stderr) == (0, b"")
+    produced = result.stdout.decode().split("\n")
+    assert produced.pop() == ""
+    assert produced == [stem for line_stems in stems for stem in line_stems]
+    # --pairs: the same stems, each with its line and its token as written.
+    result = run_cli("--pairs", *switches, path)
+    assert (result.returncode, result.stderr) == (0, b"")
+    pairs = [row.split("\t") for row in result.stdout.decode().split("\n")[:-1]]
+    assert all(len(row) == 3 for row in pairs)
+    assert [stem for _, _, stem in pairs] == produced
+    assert [int(number) for number, _, _ in pairs] == [number for number, line_stems in enumerate(stems, 1)
+                                                       for _ in line_stems]
+    if tokens is not None:
+        assert [token for _, token, _ in pairs] == [token for line_tokens in tokens for token in line_tokens]
+    assert all(ardovel.stem_py(token) == stem for _, token, stem in pairs)
+
+
+@pytest.mark.parametrize("args, data, expected", [
+    (["--stopwords", "--tokens"], "Knjige su na stolu, a ne u ormaru.\n", "knjig\nstol\normar\n"),
+    (["-ts"], "КЊИГЕ СУ НА СТОЛУ, А НЕ У ОРМАРУ.\n", "knjig\nstol\normar\n"),
+    (["-ps"], "Knjige su\n\nNA stolu\n", "1\tKnjige\tknjig\n3\tstolu\tstol\n"),
+    (["-p"], "Knjige su\n\nNA stolu\n", "1\tKnjige\tknjig\n1\tsu\ts\n3\tNA\tn\n3\tstolu\tstol\n"),
+    # Whole lines: a stop word still has its answer line, an empty one.
+    (["--stopwords"], "su\nSU\nСу\nknjige\nsuza\n", "\n\n\nknjig\nsuz\n"),
+])
+def test_stop_words_and_pairs(args, data, expected):
+    result = run_cli(*args, input=data.encode())
+    assert (result.returncode, result.stderr) == (0, b"")
+    assert result.stdout.decode() == expected
 
 
 def test_tokens_of_the_sample_text():
     sample = ROOT / "samples" / "sample.txt"
     result = run_cli("--tokens", sample)
     assert result.returncode == 0
-    assert result.stdout == answers(tokens_of(sample.read_text(encoding="utf-8")))
+    assert result.stdout == model_answers(sample.read_bytes())
 
 
 GOOD_LINES = "Knjigama\nДијете\n"
@@ -128,6 +245,53 @@ def test_invalid_utf8_stops_at_its_line(tmp_path, bad, column, tokens):
         f"ardovel-stem: {path}:3: invalid UTF-8 (byte 0x{bad[column - 1]:02X} at byte {column + 5} of the line)\n")
     # The lines before are answered in full; nothing of the bad line is written.
     assert result.stdout == answers(GOOD_LINES.split())
+
+
+# Python's codec, glibc's name for the same encoding.
+LEGACY_ENCODINGS = [("cp1250", "WINDOWS-1250"), ("cp1251", "WINDOWS-1251"), ("iso8859_2", "ISO-8859-2"),
+                    ("iso8859_5", "ISO-8859-5")]
+
+
+@pytest.mark.parametrize("codec, name", LEGACY_ENCODINGS + [
+    # Sequences of several bytes, cut by the reads of a file this large.
+    ("utf-16", "UTF-16"), ("utf-8", "UTF-8"), ("gb18030", "GB18030"),
+])
+def test_legacy_encodings_read_as_the_same_text_in_utf8(tmp_path, corpus_words, codec, name):
+    rng = random.Random(codec)
+    text = (ROOT / "samples" / "sample.txt").read_text(encoding="utf-8") + "".join(
+        " ".join(rng.sample(corpus_words, 12)) + rng.choice([".\n", "!\r\n", " – «…» €\n"]) for _ in range(40_000))
+    # What the encoding cannot hold becomes "?", in both files.
+    text = text.encode(codec, errors="replace").decode(codec)
+    legacy, utf8 = tmp_path / "legacy.txt", tmp_path / "utf8.txt"
+    legacy.write_bytes(text.encode(codec))
+    utf8.write_bytes(text.encode("utf-8"))
+    assert len(utf8.read_bytes()) > 3_000_000
+    for mode in ([], ["--pairs"]):
+        expected = run_cli(*mode, utf8)
+        result = run_cli(*mode, "--encoding", name, legacy)
+        assert (result.returncode, result.stderr) == (0, b""), name
+        assert result.stdout == expected.stdout, name
+
+
+@pytest.mark.parametrize("codec, name, bad", [
+    ("cp1250", "WINDOWS-1250", b"\x98"),
+    ("cp1251", "WINDOWS-1251", b"\x98"),
+    ("cp1250", "CP1250", b"\x81"),            # another name for it
+    ("utf-16-le", "UTF-16LE", b"\x00\xdc"),   # a lone low surrogate
+    ("utf-16-le", "UTF-16LE", b"\x00"),        # half a character at the very end
+])
+@pytest.mark.parametrize("tokens", [False, True])
+def test_bytes_invalid_in_the_encoding_stop_at_their_line(tmp_path, codec, name, bad, tokens):
+    path = tmp_path / "legacy.txt"
+    tail = b"" if bad == b"\x00" else " dalje\nposle\n".encode(codec)
+    path.write_bytes("dobro\nKnjigama\nKnjige ".encode(codec) + bad + tail)
+    result = run_cli(*(["--tokens"] if tokens else []), "--encoding", name, path)
+    assert result.returncode == 1
+    # The column counts characters, the first of the bad sequence's bytes.
+    assert result.stderr.decode() == (
+        f"ardovel-stem: {path}:3: invalid {name} (byte 0x{bad[0]:02X} at character 8 of the line)\n")
+    # The lines before are answered in full; nothing of the bad line is written.
+    assert result.stdout == answers(["dobro", "Knjigama"])
 
 
 @pytest.mark.parametrize("edge", ["\u0080", "\u07ff", "\u0800", "\ud7ff", "\ue000", "\ufffd", "\uffff",
@@ -176,7 +340,8 @@ def test_files_and_standard_input_in_order(tmp_path):
 
 
 @pytest.mark.parametrize("args, status, stdout, stderr", [
-    (["--help"], 0, r"^Usage: ardovel-stem \[OPTION\]\.\.\. \[FILE\]\.\.\.\n(.*\n)*.*--tokens", r"^$"),
+    (["--help"], 0, r"^Usage: ardovel-stem \[OPTION\]\.\.\. \[FILE\]\.\.\.\n(.*\n)*.*--tokens(.*\n)*.*--pairs"
+                    r"(.*\n)*.*--stopwords(.*\n)*.*--encoding=NAME", r"^$"),
     (["-h"], 0, r"^Usage: ardovel-stem", r"^$"),
     (["--version"], 0, r"^ardovel-stem {version}\n$", r"^$"),
     (["-V"], 0, r"^ardovel-stem {version}\n$", r"^$"),
@@ -184,6 +349,9 @@ def test_files_and_standard_input_in_order(tmp_path):
     (["--vers"], 0, r"^ardovel-stem {version}\n$", r"^$"),    # a long option's prefix
     (["--frobnicate"], 2, r"^$", r"^ardovel-stem: unknown option '--frobnicate'\nTry 'ardovel-stem --help'"),
     (["-x", "file"], 2, r"^$", r"^ardovel-stem: unknown option '-x'\n"),
+    (["--encoding=NOPE", "/nonexistent"], 2, r"^$",
+     r"^ardovel-stem: unknown encoding NOPE \('iconv -l' lists the known ones\)\nTry 'ardovel-stem --help'"),
+    (["-e"], 2, r"^$", r"^ardovel-stem: option '-e' requires an argument\n"),
     (["/nonexistent/words.txt"], 1, r"^$", r"^ardovel-stem: /nonexistent/words\.txt: No such file or directory\n$"),
     (["/"], 1, r"^$", r"^ardovel-stem: /: Is a directory\n$"),
 ])
@@ -195,12 +363,13 @@ def test_options_and_exit_status(args, status, stdout, stderr):
     assert re.search(stderr, result.stderr.decode())
 
 
-def test_answers_arrive_line_by_line_on_an_open_pipe():
+@pytest.mark.parametrize("codec, args", [("utf-8", []), ("cp1251", ["--encoding", "WINDOWS-1251"])])
+def test_answers_arrive_line_by_line_on_an_open_pipe(codec, args):
     # An interactive caller must not wait for a full block or the end of input.
-    process = subprocess.Popen([str(CLI)], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    process = subprocess.Popen([str(CLI), *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     try:
         for word in ["Knjigama", "Дијете"]:
-            process.stdin.write(word.encode() + b"\n")
+            process.stdin.write(word.encode(codec) + b"\n")
             process.stdin.flush()
             ready, _, _ = select.select([process.stdout], [], [], 60)
             assert ready, "no answer while the input is still open"
