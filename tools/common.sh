@@ -1,23 +1,25 @@
 # Shared steps of the project's scripts; meant to be sourced.
 
+# ensure_packages GROUP: see tools/ensure-packages.sh.
 ensure_packages() {
-  "$root/tools/ensure-packages.sh"
+  "$root/tools/ensure-packages.sh" "$@"
 }
 
 # The C++ build with every test program, optimised as it ships.
 build_release() {
   if [[ ! -f build/release/build.ninja ]]; then
-    meson setup build/release -Dtests=true --buildtype=release || return 1
+    meson setup build/release -Dtests=true -Dwerror=true --buildtype=release || return 1
   fi
   ninja -C build/release
 }
 
 # A virtual environment on Debian's interpreter (which has meson-python),
 # with the package installed the normal way: pip from the source tree.
+# Extra arguments go to pip (the tests add -Dwerror=true as a setup arg).
 install_into_venv() {
   if [[ ! -x build/venv/bin/python ]]; then
     /usr/bin/python3 -m venv --system-site-packages build/venv || return 1
   fi
   build/venv/bin/python -m pip install --quiet --no-build-isolation --no-deps --no-index \
-    --config-settings=builddir="$root/build/pip" "$root"
+    --config-settings=builddir="$root/build/pip" "$@" "$root"
 }

@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source tools/common.sh
-ensure_packages
+ensure_packages demo
 install_into_venv
 cd /tmp && "$root/build/venv/bin/python" "$root/tools/demo.py" "$root/samples/sample.txt"

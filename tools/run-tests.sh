@@ -7,19 +7,26 @@ root=$PWD
 # shellcheck source=tools/common.sh
 source tools/common.sh
 
-ensure_packages
+ensure_packages test
 results=()
 failed=0
 
 # step NAME COMMAND...: runs the command, keeping its output in build/logs.
+# A command that could not run its checks at all exits with 77 and says why
+# in a last line "skipped: REASON"; the summary then says so, never "ok".
 step() {
   local name=$1
   shift
   local log="$root/build/logs/$name.log"
   mkdir -p "$root/build/logs"
   echo "=== $name"
-  if "$@" >"$log" 2>&1; then
+  local status=0
+  "$@" >"$log" 2>&1 || status=$?
+  if [[ $status -eq 0 ]]; then
     results+=("$name: ok$(count_of "$log")")
+  elif [[ $status -eq 77 ]]; then
+    results+=("$name: skipped ($(grep -oP '(?<=skipped: ).*' "$log" | tail -n 1))")
+    tail -n 5 "$log"
   else
     results+=("$name: FAILED$(count_of "$log")")
     failed=1
@@ -28,12 +35,18 @@ step() {
   fi
 }
 
-# " (N passed)" from a gtest or pytest log, when it says so.
+# " (N passed)" from a gtest or pytest log, or " (what was compared)" from
+# the table check, when the log says so.
 count_of() {
-  local passed
+  local passed compared
   passed=$(grep -hoE '\[  PASSED  \] [0-9]+ tests?|[0-9]+ passed' "$1" |
     grep -oE '[0-9]+' | awk '{s += $1} END {if (s) print s}')
-  [[ -n "$passed" ]] && echo " ($passed passed)"
+  compared=$(grep -oP '(?<=check-tables: ).*identical$' "$1" | tail -n 1)
+  if [[ -n "$passed" ]]; then
+    echo " ($passed passed)"
+  elif [[ -n "$compared" ]]; then
+    echo " ($compared)"
+  fi
 }
 
 run_cpp_tests() {
@@ -46,7 +59,7 @@ run_cpp_tests() {
 }
 
 run_python_tests() {
-  install_into_venv || return 1
+  install_into_venv --config-settings=setup-args=-Dwerror=true || return 1
   # From outside the source tree, so only the installed module can be found.
   local outside
   outside=$(mktemp -d)
@@ -57,9 +70,7 @@ run_python_tests() {
 }
 
 step cpp run_cpp_tests
-if [[ -x tools/unicode/check-tables.sh ]]; then
-  step unicode-tables tools/unicode/check-tables.sh
-fi
+step unicode-tables tools/unicode/check-tables.sh
 step python run_python_tests
 step package tools/test-package.sh
 step sanitizers tools/test-sanitizers.sh

@@ -16,7 +16,7 @@ export PIP_DISABLE_PIP_VERSION_CHECK=1 PIP_NO_INDEX=1
 
 dist=build/pkg-dist
 rm -rf "$dist"
-/usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" -C builddir="$root/build/pkg-wheel"
+/usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" -C builddir="$root/build/pkg-wheel" -C setup-args=-Dwerror=true
 wheel=$(echo "$root/$dist"/ardovel-*.whl)
 
 rm -rf build/pkg-venv-clean build/pkg-venv-system

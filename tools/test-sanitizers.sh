@@ -21,7 +21,7 @@ flock 9
 # runtime then serves the test programs and, preloaded, the interpreter.
 runtime=$(clang++ -print-file-name=libclang_rt.asan-x86_64.so)
 if [[ ! -f $build/build.ninja ]]; then
-  CC=clang CXX=clang++ meson setup "$build" -Dtests=true --buildtype=debugoptimized \
+  CC=clang CXX=clang++ meson setup "$build" -Dtests=true -Dwerror=true --buildtype=debugoptimized \
     -Db_sanitize=address,undefined -Db_lundef=false -Db_lto=false \
     -Dcpp_args="-fno-sanitize-recover=all -fno-sanitize=vptr" \
     -Dcpp_link_args="-shared-libasan -Wl,-rpath,$(dirname "$runtime")" || exit 1

@@ -8,6 +8,8 @@ packages, so `import ardovel` here is the installed module.
 import os
 import pathlib
 import subprocess
+import sys
+import textwrap
 
 import pytest
 
@@ -20,6 +22,14 @@ CLEAN_PYTHON = CLEAN_VENV / "bin" / "python"
 CLI = CLEAN_VENV / "bin" / "ardovel-stem"
 DICTIONARIES = [pathlib.Path("/usr/share/hunspell/sr_RS.dic"),
                 pathlib.Path("/usr/share/hunspell/sr_Latn_RS.dic")]
+
+
+def run_python(*sources, python=sys.executable, **options):
+    """Runs the sources, each dedented, as one script in a new interpreter
+    (this one unless `python` names another); text in, text out."""
+    script = "\n".join(textwrap.dedent(source) for source in sources)
+    return subprocess.run([str(python), "-c", script], capture_output=True, text=True, timeout=600, check=False,
+                          **options)
 
 
 def run_cli(*args, input=b"", **kwargs):

@@ -1,9 +1,6 @@
 """The stemmer inside real libraries from Debian's packages: Whoosh,
 scikit-learn and Dask distributed. The README's own examples run in
 test_readme.py; these go further (whole corpus, on-disk index, many forms)."""
-import subprocess
-import sys
-import textwrap
 
 import dask.bag
 from dask.distributed import Client, LocalCluster
@@ -13,6 +10,7 @@ from whoosh.fields import ID, TEXT, Schema
 from whoosh.index import create_in
 
 import ardovel
+from conftest import run_python
 
 # Forms of one word across case, script, inflection and ijekavian spelling.
 WORD_FORMS = {
@@ -37,7 +35,7 @@ def test_whoosh_index_on_disk_reopens_in_a_new_process(tmp_path):
     with index.writer() as writer:
         for stem, forms in WORD_FORMS.items():
             writer.add_document(key=stem, body=f"Ovde piše: {forms[0]}.")
-    search = textwrap.dedent(f"""
+    search = f"""
         from whoosh.index import open_dir
         from whoosh.qparser import QueryParser
         index = open_dir({str(tmp_path)!r})
@@ -45,9 +43,8 @@ def test_whoosh_index_on_disk_reopens_in_a_new_process(tmp_path):
         with index.searcher() as searcher:
             for form in {[form for forms in WORD_FORMS.values() for form in forms]!r}:
                 print(form, *[hit["key"] for hit in searcher.search(parser.parse(form))])
-        """)
-    result = subprocess.run([sys.executable, "-c", search], capture_output=True, text=True, timeout=120,
-                            cwd=tmp_path)
+        """
+    result = run_python(search, cwd=tmp_path)
     assert result.returncode == 0, result.stderr
     expected = [f"{form} {stem}" for stem, forms in WORD_FORMS.items() for form in forms]
     assert result.stdout.splitlines() == expected

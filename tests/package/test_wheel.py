@@ -3,14 +3,13 @@ pickling and the type stubs."""
 import email
 import pickle
 import subprocess
-import textwrap
 import zipfile
 
 import cloudpickle
 import pytest
 
 import ardovel
-from conftest import CLEAN_PYTHON, CLEAN_VENV, CLI, WHEEL
+from conftest import CLEAN_PYTHON, CLEAN_VENV, CLI, WHEEL, run_python
 
 
 def test_wheel_holds_the_module_the_stubs_and_the_program():
@@ -26,7 +25,8 @@ def test_wheel_holds_the_module_the_stubs_and_the_program():
     assert metadata["Name"] == "ardovel"
     assert metadata["Version"] == "0.1.0"
     assert set(metadata["Requires-Python"].split(",")) == {">=3.11", "<3.12"}
-    assert metadata["License"] == "MIT"
+    assert metadata["License"].startswith("MIT License")
+    assert "ardovel-0.1.0.dist-info/LICENSE" in names
     assert "Serbian" in metadata["Summary"]
     assert metadata["Description-Content-Type"] == "text/markdown"
     assert "# ardovel" in metadata.get_payload()
@@ -36,20 +36,15 @@ def test_wheel_holds_the_module_the_stubs_and_the_program():
         assert wanted in classifiers
 
 
-def run_clean(code, **kwargs):
-    return subprocess.run([str(CLEAN_PYTHON), "-c", textwrap.dedent(code)], capture_output=True, text=True,
-                          timeout=120, check=False, **kwargs)
-
-
 def test_clean_environment_imports_and_uses_the_installed_module(tmp_path):
     assert "include-system-site-packages = false" in (CLEAN_VENV / "pyvenv.cfg").read_text()
-    result = run_clean("""
+    result = run_python("""
         import ardovel, importlib.util, sys
         print(ardovel.__file__)
         print(ardovel.__all__)
         print(ardovel.stem_py("Knjigama"), ardovel.conservative_stem_py(word="ЊЕГОШ"), ardovel.stem_py("дијете"))
         print(importlib.util.find_spec("sklearn") is None)
-        """, cwd=tmp_path)
+        """, python=CLEAN_PYTHON, cwd=tmp_path)
     assert result.returncode == 0, result.stderr
     module_file, names, stems, no_system_packages = result.stdout.splitlines()
     assert module_file.startswith(f"{CLEAN_VENV}/lib/python3.11/site-packages/ardovel.cpython-311")
@@ -74,12 +69,12 @@ def test_functions_pickle_by_reference(name):
     # cloudpickle (what Dask uses) must not fall back to pickling by value.
     assert cloudpickle.loads(cloudpickle.dumps(function)) is function
     # Another process, another environment, the same function.
-    result = run_clean(f"""
+    result = run_python(f"""
         import pickle, sys, ardovel
         function = pickle.loads(bytes.fromhex("{pickle.dumps(function).hex()}"))
         assert function is ardovel.{name}
         print(function("Knjigama"))
-        """)
+        """, python=CLEAN_PYTHON)
     assert (result.returncode, result.stdout) == (0, "knjig\n"), result.stderr
 
 

@@ -1,3 +1,7 @@
+import subprocess
+import sys
+import textwrap
+
 import pytest
 
 import ardovel
@@ -12,3 +16,11 @@ FUNCTIONS = {
 def stem_function(request):
     """Each public function in turn, with its name (messages carry it)."""
     return request.param, FUNCTIONS[request.param]
+
+
+def run_python(*sources, python=sys.executable, **options):
+    """Runs the sources, each dedented, as one script in a new interpreter
+    (this one unless `python` names another); text in, text out."""
+    script = "\n".join(textwrap.dedent(source) for source in sources)
+    return subprocess.run([str(python), "-c", script], capture_output=True, text=True, timeout=600, check=False,
+                          **options)

@@ -1,15 +1,14 @@
 """Calling the two functions: arguments, errors, conversions."""
 import gc
 import os
-import subprocess
 import sys
-import textwrap
 
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import ardovel
+from conftest import run_python
 from hostile import HostileStr, RaisingStr
 
 
@@ -125,10 +124,6 @@ def test_reference_counts_of_arguments_are_unchanged(stem_function):
                 pass
     gc.collect()
     assert (sys.getrefcount(word), sys.getrefcount(bad)) == before
-
-
-def run_python(code):
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True, timeout=300)
 
 
 def test_failure_to_make_the_result_is_the_fault_exception():

@@ -1,12 +1,11 @@
 """The module object and its import-time behaviour."""
 import inspect
-import subprocess
 import sys
-import textwrap
 
 import pytest
 
 import ardovel
+from conftest import run_python
 
 FUNCTION_NAMES = ["stem_py", "conservative_stem_py"]
 
@@ -31,12 +30,6 @@ def test_function_objects(name):
     (parameter,) = inspect.signature(function).parameters.values()
     assert parameter.name == "word"
     assert parameter.kind is inspect.Parameter.POSITIONAL_OR_KEYWORD
-
-
-def run_python(code):
-    return subprocess.run(
-        [sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True, timeout=120
-    )
 
 
 def test_second_initialisation_is_refused_and_first_module_keeps_working():
@@ -77,13 +70,7 @@ def test_the_same_built_module_imports_in_every_local_python(interpreter):
 
     words = ["Knjigama", "ДЕЦА", "dijete", "IT", "ΌΣΟΣ"]
     code = f"import ardovel; print([ardovel.stem_py(w) for w in {words!r}])"
-    result = subprocess.run(
-        [interpreter, "-c", code],
-        capture_output=True,
-        text=True,
-        env={**os.environ, "PYTHONPATH": os.path.dirname(ardovel.__file__)},
-        cwd="/",
-        timeout=120,
-    )
+    result = run_python(code, python=interpreter, env={**os.environ, "PYTHONPATH": os.path.dirname(ardovel.__file__)},
+                        cwd="/")
     assert result.returncode == 0, result.stderr
     assert result.stdout.strip() == repr([ardovel.stem_py(w) for w in words])

@@ -7,14 +7,13 @@ import inspect
 import os
 import random
 import resource
-import subprocess
 import sys
-import textwrap
 import threading
 
 import pytest
 
 import ardovel
+from conftest import run_python
 from hostile import HostileStr, RaisingStr
 from native_caller import vectorcall
 
@@ -207,13 +206,6 @@ def test_hostile_words(stem_function, word, outcome):
 # ---------------------------------------------------------------- faults
 
 
-def run_python(code):
-    # Every script gets memory_in_use() of this file.
-    prelude = "import os, resource\n" + inspect.getsource(memory_in_use)
-    script = prelude + textwrap.dedent(code)
-    return subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=600)
-
-
 def test_allocation_failure_at_every_step_of_a_call_is_survived():
     # Fail the n-th allocation of a call, for each n until a call no longer
     # notices: every call must end in its answer or an exception, and the
@@ -276,6 +268,7 @@ def test_allocation_failure_at_every_step_of_a_call_is_survived():
 
 def test_repeated_result_faults_leave_memory_and_module_alone():
     result = run_python(
+        inspect.getsource(memory_in_use),
         f"""
         import _testcapi, gc, os, resource, sys
         import ardovel

