@@ -73,6 +73,7 @@ step cpp run_cpp_tests
 step unicode-tables tools/unicode/check-tables.sh
 step python run_python_tests
 step package tools/test-package.sh
+step postgres tools/test-postgres.sh
 step sanitizers tools/test-sanitizers.sh
 step fuzz tools/fuzz.sh check
 
