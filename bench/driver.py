@@ -74,6 +74,18 @@ def cli(build):
     return None
 
 
+def search(build, data):
+    """Recall in FTS5 and PostgreSQL, and PostgreSQL's indexing speed, on a
+    throwaway server (bench/search_bench.py); the chart goes beside the data."""
+    done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), "run", PYTHON,
+                           str(HERE / "search_bench.py"), str(build), str(data), str(data / "recall.png")],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        said = (done.stdout + done.stderr).strip().splitlines() or [f"exit status {done.returncode}"]
+        return f"(not measured: {said[-1]})"
+    return done.stdout.strip() + f"\n\nChart: {data / 'recall.png'}"
+
+
 def cpu_model():
     try:
         for line in Path("/proc/cpuinfo").read_text().splitlines():
@@ -96,6 +108,7 @@ def main():
     p = python_face(build, data)
     s = scaling(build, data)
     cli_report = cli(build)
+    search_report = search(build, data)
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
     core_ratio = snow["ns"] / ours["ns"]
@@ -146,6 +159,9 @@ def main():
         print()
         print("Command-line tool (bench/cli_bench):")
         print(cli_report)
+    print()
+    print("Search engines (bench/search_bench.py):")
+    print(search_report)
 
 
 if __name__ == "__main__":
