@@ -13,6 +13,14 @@ build_release() {
   ninja -C build/release
 }
 
+# meson-python 0.12 keeps a native file in the source tree and, when that
+# file matches, asks Meson to reconfigure the build directory it is given,
+# which fails if that directory was never configured (a clean build/, or one
+# removed by hand). Without the file it configures afresh.
+forget_stale_native_file() {
+  [[ -f $1/meson-private/coredata.dat ]] || rm -f "$root/.mesonpy-native-file.ini"
+}
+
 # A virtual environment on Debian's interpreter (which has meson-python),
 # with the package installed the normal way: pip from the source tree.
 # Extra arguments go to pip (the tests add -Dwerror=true as a setup arg).
@@ -20,6 +28,7 @@ install_into_venv() {
   if [[ ! -x build/venv/bin/python ]]; then
     /usr/bin/python3 -m venv --system-site-packages build/venv || return 1
   fi
+  forget_stale_native_file "$root/build/pip"
   build/venv/bin/python -m pip install --quiet --no-build-isolation --no-deps --no-index \
     --config-settings=builddir="$root/build/pip" "$@" "$root"
 }
