@@ -1,24 +1,32 @@
-// The stemming core against Snowball's Serbian stemmer on the same words.
+// The stemming core against Snowball's Serbian stemmer on the same words,
+// and the text layer over running text.
 //
-//   core_bench WORDS_FILE [benchmark flags]
+//   core_bench WORDS_FILE [TEXT_FILE] [benchmark flags]
 //
 // WORDS_FILE holds one UTF-8 word per line. Each benchmark iteration stems
 // every word once, so the time per iteration divided by the word count is
-// the time per word. The heap is counted by replacing the global allocation
+// the time per word. TEXT_FILE, when given, is running UTF-8 text: each
+// iteration of the text benchmarks walks all of it (tokens only; tokens and
+// stems; the same with the default stop list; our tokens stemmed by
+// Snowball), reported in bytes per second. The heap is counted by replacing the global allocation
 // functions of this program; the counts go out as counters of the core's
 // benchmark (mean and worst case per call, for words under 64 bytes).
 #include <benchmark/benchmark.h>
 #include <libstemmer.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "analysis/analyzer.hpp"
 #include "stemmer/stem.hpp"
 
 namespace {
@@ -99,13 +107,92 @@ void snowball_serbian(benchmark::State& state) {
 BENCHMARK(ardovel_stem_word)->Unit(benchmark::kMillisecond);
 BENCHMARK(snowball_serbian)->Unit(benchmark::kMillisecond);
 
+std::string running_text;
+
+void count_text(benchmark::State& state, std::size_t tokens) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * running_text.size()));
+  state.counters["text_bytes"] = static_cast<double>(running_text.size());
+  state.counters["tokens"] = static_cast<double>(tokens);
+}
+
+void text_tokenize(benchmark::State& state) {
+  std::size_t tokens = 0;
+  for (auto _ : state) {
+    tokens = 0;
+    ardovel::analysis::for_each_token(running_text, [&](const ardovel::analysis::Token& token) {
+      benchmark::DoNotOptimize(token.chars.end);
+      ++tokens;
+    });
+  }
+  count_text(state, tokens);
+}
+
+// One whole pass outside the timing, after a first one has grown the
+// scratch texts, counts the heap allocations of a warm analyzer.
+void text_analyze(benchmark::State& state, ardovel::analysis::StopWords stop_words) {
+  ardovel::analysis::Analyzer analyzer(std::move(stop_words));
+  std::size_t tokens = 0;
+  const auto walk = [&] {
+    tokens = 0;
+    analyzer.analyze(running_text, [&](const ardovel::analysis::Term& term) {
+      benchmark::DoNotOptimize(term.stem.data());
+      ++tokens;
+    });
+  };
+  for (auto _ : state) walk();
+  walk();
+  const std::size_t before = allocation_count;
+  walk();
+  const std::size_t warm_allocations = allocation_count - before;
+  count_text(state, tokens);
+  state.counters["warm_allocs"] = static_cast<double>(warm_allocations);
+}
+
+void text_snowball_over_tokens(benchmark::State& state) {
+  sb_stemmer* stemmer = sb_stemmer_new("serbian", "UTF_8");
+  if (stemmer == nullptr) {
+    state.SkipWithError("libstemmer has no Serbian stemmer");
+    return;
+  }
+  std::size_t tokens = 0;
+  for (auto _ : state) {
+    tokens = 0;
+    ardovel::analysis::for_each_token(running_text, [&](const ardovel::analysis::Token& token) {
+      const sb_symbol* stem = sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(token.text.data()),
+                                              static_cast<int>(token.text.size()));
+      benchmark::DoNotOptimize(stem);
+      ++tokens;
+    });
+  }
+  count_text(state, tokens);
+  sb_stemmer_delete(stemmer);
+}
+
+void register_text_benchmarks() {
+  using ardovel::analysis::StopWords;
+  benchmark::RegisterBenchmark("text_tokenize", text_tokenize)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("text_analyze", text_analyze, StopWords())->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("text_analyze_stopwords", text_analyze, StopWords::serbian())
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("text_snowball_over_tokens", text_snowball_over_tokens)->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s WORDS_FILE [benchmark flags]\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s WORDS_FILE [TEXT_FILE] [benchmark flags]\n", argv[0]);
     return 2;
+  }
+  if (argc == 3) {
+    std::ifstream text(argv[2], std::ios::binary);
+    running_text.assign(std::istreambuf_iterator<char>(text), {});
+    if (running_text.empty()) {
+      std::fprintf(stderr, "%s: no text\n", argv[2]);
+      return 1;
+    }
+    register_text_benchmarks();
   }
   std::ifstream in(argv[1], std::ios::binary);
   std::vector<std::size_t> ends;

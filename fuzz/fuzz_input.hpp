@@ -1,5 +1,5 @@
 // Shared by the fuzz targets: turning arbitrary bytes into valid UTF-8, and
-// checking that a text is valid UTF-8.
+// reporting broken invariants.
 //
 // The core only ever sees valid UTF-8 (the module takes it from a Python str),
 // so the targets must feed it nothing else. Valid input passes through
@@ -12,6 +12,7 @@
 #pragma once
 
 #include "reference/reference_stem.hpp"
+#include "unicode/utf8_validate.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,45 +22,6 @@
 #include <string_view>
 
 namespace ardovel::fuzz {
-
-// Length of the valid UTF-8 sequence at `at`, or 0 if none starts there
-// (overlong forms, surrogates and code points above U+10FFFF are invalid).
-inline std::size_t valid_sequence_length(const std::uint8_t* bytes, std::size_t size, std::size_t at) {
-  const std::uint8_t lead = bytes[at];
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
-    if (lead == 0xED) high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (size - at < length) return 0;
-  if (bytes[at + 1] < low || bytes[at + 1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (bytes[at + i] < 0x80 || bytes[at + i] > 0xBF) return 0;
-  }
-  return length;
-}
-
-inline bool is_valid_utf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = valid_sequence_length(bytes, text.size(), at);
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
-}
 
 using reference::append_utf8;
 
@@ -88,7 +50,7 @@ inline std::string to_valid_utf8(const std::uint8_t* data, std::size_t size) {
   out.reserve(size);
   constexpr std::size_t specials = std::size(special_characters);
   for (std::size_t at = 0; at < size;) {
-    const std::size_t length = valid_sequence_length(data, size, at);
+    const std::size_t length = well_formed_utf8_length(data + at, size - at);
     if (length != 0) {
       out.append(reinterpret_cast<const char*>(data + at), length);
       at += length;

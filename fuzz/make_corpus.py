@@ -1,22 +1,35 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus: the hand-picked seeds of tricky-seeds.txt
-plus an even sample of the Serbian hunspell word lists (both scripts), with
-some words upper-cased or given punctuation, one file per seed.
+and ill-formed-seeds.txt plus an even sample of the Serbian hunspell word
+lists (both scripts), with some words upper-cased or given punctuation, one
+file per seed. Seeds of an earlier run in OUTPUT_DIR are replaced.
 
 Usage: make_corpus.py OUTPUT_DIR [WORDS_PER_LIST]
 """
 import hashlib
 import pathlib
+import re
 import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
+SEED_NAME = re.compile("[0-9a-f]{40}")  # as written below
 WORD_LISTS = [pathlib.Path("/usr/share/hunspell/sr_RS.dic"), pathlib.Path("/usr/share/hunspell/sr_Latn_RS.dic")]
 
 
-def tricky_seeds():
-    for line in (HERE / "tricky-seeds.txt").read_text(encoding="utf-8").splitlines():
+def seed_lines(name):
+    for line in (HERE / name).read_text(encoding="utf-8").splitlines():
         if line and not line.startswith("#"):
-            yield decode_escapes(line)
+            yield line
+
+
+def tricky_seeds():
+    for line in seed_lines("tricky-seeds.txt"):
+        yield decode_escapes(line)
+
+
+def ill_formed_seeds():
+    for line in seed_lines("ill-formed-seeds.txt"):
+        yield line.encode("ascii").decode("unicode_escape").encode("latin-1")
 
 
 def decode_escapes(line):
@@ -46,18 +59,21 @@ def main():
     output = pathlib.Path(sys.argv[1])
     per_list = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
     output.mkdir(parents=True, exist_ok=True)
-    seeds = [""] + list(tricky_seeds())  # the empty word too
+    for old in output.iterdir():
+        if SEED_NAME.fullmatch(old.name):
+            old.unlink()
+    texts = [""] + list(tricky_seeds())  # the empty word too
     for path in WORD_LISTS:
         if path.exists():
-            seeds.extend(sampled_words(path, per_list))
+            texts.extend(sampled_words(path, per_list))
         else:
             print(f"warning: {path} missing; its words are not in the corpus", file=sys.stderr)
+    seeds = [text.encode("utf-8") for text in texts] + list(ill_formed_seeds())
     written = set()
     for seed in seeds:
-        data = seed.encode("utf-8")
-        name = hashlib.sha1(data).hexdigest()
+        name = hashlib.sha1(seed).hexdigest()
         if name not in written:
-            (output / name).write_bytes(data)
+            (output / name).write_bytes(seed)
             written.add(name)
     print(f"{len(written)} seeds in {output}")
 

@@ -13,8 +13,8 @@
 #include "reference/reference_stem.hpp"
 #include "stemmer/stem.hpp"
 
+using ardovel::is_valid_utf8;
 using ardovel::fuzz::invariant_failed;
-using ardovel::fuzz::is_valid_utf8;
 using ardovel::fuzz::mismatch;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -16,40 +16,27 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "fuzz_input.hpp"
+#include "reference/reference_stem.hpp"
 #include "unicode/text.hpp"
 #include "unicode/unicode.hpp"
 
 namespace {
 
 using ardovel::Character;
+using ardovel::is_valid_utf8;
 using ardovel::Text;
 using ardovel::fuzz::invariant_failed;
-using ardovel::fuzz::is_valid_utf8;
 using ardovel::fuzz::mismatch;
-
-std::vector<Character> decode_all(std::string_view text) {
-  std::vector<Character> out;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    Character c = length == 1 ? lead : lead & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3FU);
-    out.push_back(c);
-    at += length;
-  }
-  return out;
-}
 
 std::string encode(Character c) {
   std::string out;
-  ardovel::fuzz::append_utf8(out, c);
+  ardovel::reference::append_utf8(out, c);
   return out;
 }
 
-bool sigma_is_final(const std::vector<Character>& text, std::size_t at) {
+bool sigma_is_final(const std::u32string& text, std::size_t at) {
   std::size_t before = at;
   while (before > 0 && ardovel::is_case_ignorable(text[before - 1])) --before;
   if (before == 0 || !ardovel::is_cased(text[before - 1])) return false;
@@ -58,7 +45,7 @@ bool sigma_is_final(const std::vector<Character>& text, std::size_t at) {
   return after == text.size() || !ardovel::is_cased(text[after]);
 }
 
-std::string lowercase_one_by_one(const std::vector<Character>& text) {
+std::string lowercase_one_by_one(const std::u32string& text) {
   std::string out;
   Text single;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -72,7 +59,7 @@ std::string lowercase_one_by_one(const std::vector<Character>& text) {
   return out;
 }
 
-void check_lowercase(const std::string& text, const std::vector<Character>& characters) {
+void check_lowercase(const std::string& text, const std::u32string& characters) {
   Text lower;
   lower.append("stale bytes that must be overwritten");
   ardovel::to_lowercase(text, lower);
@@ -91,7 +78,7 @@ void check_lowercase(const std::string& text, const std::vector<Character>& char
   }
 }
 
-void check_end_of_text(const std::string& text, const std::vector<Character>& characters) {
+void check_end_of_text(const std::string& text, const std::u32string& characters) {
   if (ardovel::char_count(text) != characters.size()) invariant_failed("char_count is wrong", text, "");
   if (characters.empty()) {
     if (ardovel::ends_with_char(text, U'a')) invariant_failed("empty text ends with a character", text, "");
@@ -115,7 +102,7 @@ void check_end_of_text(const std::string& text, const std::vector<Character>& ch
   if (work.view() != text) mismatch("push_char did not restore the text", text, work.view(), text);
 }
 
-void check_predicates(const std::string& text, const std::vector<Character>& characters) {
+void check_predicates(const std::string& text, const std::u32string& characters) {
   for (const Character c : characters) {
     const bool alphabetic = ardovel::is_alphabetic(c);
     const bool numeric = ardovel::is_numeric(c);
@@ -157,7 +144,7 @@ void check_text_buffer(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text = ardovel::fuzz::to_valid_utf8(data, size);
-  const std::vector<Character> characters = decode_all(text);
+  const std::u32string characters = ardovel::reference::decode_utf8(text);
   check_lowercase(text, characters);
   check_end_of_text(text, characters);
   check_predicates(text, characters);

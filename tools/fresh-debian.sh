@@ -34,14 +34,23 @@ cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list /etc/apt/so
   2>/dev/null > "$work/sources" || true
 [[ -s $work/sources ]] || { echo "fresh-debian: no apt sources configured on this machine" >&2; exit 2; }
 
+# The machine's own extra certificate authorities, if it has any: where
+# outgoing TLS passes through a proxy of the site's, npm reaches its
+# registry only with them, just as on the host.
+mkdir -p "$work/certificates"
+cp /usr/local/share/ca-certificates/*.crt "$work/certificates/" 2>/dev/null || true
+
 inside='cd /work/project && '"$commands"
 status=0
 mmdebstrap --variant=minbase --include=git,make,ca-certificates \
   --aptopt='Acquire::Check-Valid-Until "false"' \
   --customize-hook='mkdir -p "$1/work"' \
   --customize-hook="copy-in $work/project /work" \
+  --customize-hook="copy-in $work/certificates /usr/local/share/ca-certificates" \
+  --customize-hook='chroot "$1" update-ca-certificates >/dev/null' \
   --customize-hook="chroot \"\$1\" env -i HOME=/root LANG=C.UTF-8 \
 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt \
 bash -c '$inside' >$work/inside.log 2>&1 || echo \$? >$work/inside.status" \
   bookworm /dev/null "$work/sources" >"$work/mmdebstrap.log" 2>&1 || status=$?
 

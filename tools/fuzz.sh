@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) in build/fuzz, writes the seed corpus and runs
-# both targets side by side, one core each.
+# Runs the libFuzzer targets (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) side by side, one process each. Meson builds
+# them and writes the seeds (fuzz/meson.build, -Dfuzz=true) in
+# build/fuzz/build; this script only sets that build up and runs it.
 #
 #   tools/fuzz.sh check   replay the seeds and the saved corpus, then fuzz
 #                         each target for FUZZ_SECONDS (default 25): the test
@@ -23,56 +24,24 @@ case $mode in
 esac
 
 out=build/fuzz
-targets=(stem unicode)
-cxx=${FUZZ_CXX:-clang++}
-cxxflags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra
-  -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-  -Isrc -Itests -Ifuzz)
-mkdir -p "$out/obj" "$out/artifacts"
-# One run at a time: two would share the corpus, the logs and the objects.
+build=$out/build
+mkdir -p "$out/artifacts"
+# One run at a time: two would share the corpus, the logs and the build.
 exec 9>"$out/lock"
 flock 9
 
-# The core's sources, as its meson.build files list them.
-core_sources() {
-  local dir
-  for dir in src/unicode src/stemmer; do
-    grep -oE "'[A-Za-z0-9_]+\.cpp'" "$dir/meson.build" | tr -d "'" | sed "s|^|$dir/|"
-  done
-}
-
-# Compiles one source into $object unless the object is newer than the
-# source and every header it included last time.
-compile() {
-  local source=$1
-  object=$out/obj/$(echo "$1" | tr / _).o
-  local deps=${object%.o}.d stale=0
-  if [[ ! -f $object || ! -f $deps ]]; then
-    stale=1
-  else
-    local dep
-    for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$deps"); do
-      [[ $dep -nt $object ]] && { stale=1; break; }
-    done
-  fi
-  if [[ $stale -eq 1 ]]; then
-    echo "compiling $source"
-    "$cxx" "${cxxflags[@]}" -MMD -MF "$deps" -c "$source" -o "$object"
-  fi
-}
-
-build() {
-  local shared=() source
-  for source in $(core_sources) tests/reference/reference_stem.cpp; do
-    compile "$source"
-    shared+=("$object")
-  done
-  local target
-  for target in "${targets[@]}"; do
-    compile "fuzz/${target}_fuzzer.cpp"
-    "$cxx" -fsanitize=fuzzer,address,undefined "$object" "${shared[@]}" -o "$out/${target}_fuzzer"
-  done
-}
+# -O1 with debug information and assertions, as libFuzzer programs usually
+# are; no LTO, which would only slow down every rebuild.
+if [[ ! -f $build/build.ninja ]]; then
+  CXX=${FUZZ_CXX:-clang++} meson setup "$build" -Dfuzz=true -Dwerror=true \
+    -Doptimization=1 -Ddebug=true -Db_ndebug=false -Db_lto=false
+fi
+meson compile -C "$build" fuzzers
+seeds=$build/fuzz/seeds
+targets=()
+for program in "$build"/fuzz/*_fuzzer; do
+  targets+=("$(basename "$program" _fuzzer)")
+done
 
 # One target: seeds and saved corpus first (any failure there fails the run),
 # then fuzzing until the time is up.
@@ -81,7 +50,7 @@ run_target() {
   local corpus=$out/corpus/$target
   mkdir -p "$corpus"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$out/${target}_fuzzer" "$corpus" "$out/seeds" \
+    "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
     -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
     -dict=fuzz/stem.dict -print_final_stats=1 \
     -artifact_prefix="$root/$out/artifacts/$target-" >"$out/$target.log" 2>&1
@@ -97,10 +66,6 @@ figures() {
   corpus=$(find "$out/corpus/$target" -type f | wc -l)
   echo "$target: ${runs:-?} executions in ${secs:-?} s, ${replayed:-?} seed and corpus inputs replayed, corpus now $corpus inputs"
 }
-
-build
-rm -rf "$out/seeds"
-/usr/bin/python3 fuzz/make_corpus.py "$out/seeds"
 
 pids=()
 for target in "${targets[@]}"; do

@@ -75,6 +75,9 @@ step python run_python_tests
 step package tools/test-package.sh
 step postgres tools/test-postgres.sh
 step sanitizers tools/test-sanitizers.sh
+# The test build's fuzz targets replay the seeds (seconds); the libFuzzer
+# build replays the saved corpus too, then fuzzes each target for a while.
+step fuzz-replay meson test -C build/release --suite fuzz --print-errorlogs
 step fuzz tools/fuzz.sh check
 
 echo

@@ -17,8 +17,14 @@ bool Analyzer::is_stop_word(std::string_view word) {
 }
 
 std::string_view Analyzer::stem_token(std::string_view token) {
-  if (is_stop_word(token)) return {};
-  return stem_word_into(token, stem_scratch_);
+  const std::string_view stem = stem_word_into(token, stem_scratch_);
+  // No stem is longer than the normalised form it comes from: the later
+  // stages only cut the form, or put a one-byte letter for the last one or a
+  // shorter fixed stem for the whole, and the "IT" guard keeps two bytes
+  // whose form has two. So a stem longer than every stop word spares the
+  // second normalisation, and most tokens never pay for it.
+  if (stem.empty() || stem.size() > stop_words_.longest()) return stem;
+  return is_stop_word(token) ? std::string_view() : stem;
 }
 
 }  // namespace ardovel::analysis

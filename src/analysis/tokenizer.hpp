@@ -66,8 +66,8 @@ class TokenScanner {
   bool next(Token& token) noexcept;
 
  private:
-  // The length in bytes of the character at `at_` (one for an ill-formed
-  // byte in lenient input), and whether it separates tokens.
+  // The length in bytes of the character at byte `at` (one for an
+  // ill-formed byte in lenient input), and whether it separates tokens.
   struct Step {
     std::size_t length;
     bool separator;

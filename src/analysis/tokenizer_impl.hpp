@@ -18,50 +18,98 @@ bool deliver(Sink& sink, const Item& item) {
   }
 }
 
+// Bytes that a token's scan can pass without looking further: ASCII that
+// is not a separator, and in valid UTF-8 also the lead byte of a two-byte
+// row with no separator in it (all of U+0100..U+017F, Latin with
+// diacritics, and U+0400..U+047F, Cyrillic), and continuation bytes, which
+// belong to a character whose lead was already judged. In lenient input a
+// continuation byte may stand alone, so only ASCII passes there.
+struct InnerBytes {
+  bool inner[256];
+};
+
+constexpr InnerBytes inner_bytes(Utf8Input input) noexcept {
+  InnerBytes table{};
+  for (unsigned byte = 0; byte < 0x80; ++byte) table.inner[byte] = !is_ascii_separator(static_cast<unsigned char>(byte));
+  if (input == Utf8Input::valid) {
+    for (unsigned byte = 0x80; byte < 0xC0; ++byte) table.inner[byte] = true;
+    for (unsigned lead = 0xC2; lead < 0xE0; ++lead) {
+      bool any = false;
+      for (unsigned bit = 0; bit < 64; ++bit) any = any || is_low_separator(lead & 31U, bit);
+      table.inner[lead] = !any;
+    }
+  }
+  return table;
+}
+
+template <Utf8Input Input>
+inline constexpr InnerBytes INNER_BYTES = inner_bytes(Input);
+
 }  // namespace detail
 
 template <Utf8Input Input>
 typename TokenScanner<Input>::Step TokenScanner<Input>::step_at(std::size_t at) const noexcept {
-  const unsigned char lead = bytes_[at];
-  if (lead < 0x80) return {1, is_ascii_separator(lead)};
+  const unsigned char* const here = bytes_ + at;
+  const unsigned char lead = here[0];
+  // Characters of one or two bytes (ASCII, Latin with diacritics, Cyrillic)
+  // are nearly all of Serbian text, and they mix within words, so they
+  // share one path: one bit of one table, found from the bytes without
+  // decoding.
+  const unsigned char second = at + 1 < size_ ? here[1] : 0;
+  const bool ascii = lead < 0x80;
+  bool short_form = ascii || lead < 0xE0;
+  if constexpr (Input == Utf8Input::lenient) {
+    short_form = ascii || (lead >= 0xC2 && lead < 0xE0 && (second & 0xC0U) == 0x80U);
+  }
+  if (short_form) {
+    const unsigned word = ascii ? lead >> 6 : lead;
+    const unsigned bit = ascii ? lead : second;
+    return {ascii ? 1U : 2U, is_low_separator(word, bit)};
+  }
   std::size_t length;
   if constexpr (Input == Utf8Input::lenient) {
-    length = well_formed_utf8_length(bytes_ + at, size_ - at);
+    length = well_formed_utf8_length(here, size_ - at);
     if (length == 0) return {1, true};
   } else {
     length = utf8::decode_length(lead);
   }
-  std::size_t next = at;
-  return {length, is_separator(utf8::decode(bytes_, next))};
+  std::size_t after = 0;
+  return {length, is_separator(utf8::decode(here, after))};
 }
 
 template <Utf8Input Input>
 bool TokenScanner<Input>::next(Token& token) noexcept {
-  for (;;) {
-    if (at_ >= size_) return false;
-    const Step step = step_at(at_);
-    if (!step.separator) break;
-    at_ += step.length;
-    ++chars_;
-  }
-  const std::size_t begin = at_;
-  const std::size_t char_begin = chars_;
-  // The separator that ends the token is left for the next call to skip.
-  while (at_ < size_) {
-    const unsigned char lead = bytes_[at_];
-    if (lead < 0x80) {
-      if (is_ascii_separator(lead)) break;
-      ++at_;
-    } else {
-      const Step step = step_at(at_);
-      if (step.separator) break;
-      at_ += step.length;
+  // Locals, not members, in the loops: the compiler must assume that a store
+  // to a member may change the bytes it reads, and the reverse.
+  std::size_t at = at_;
+  std::size_t chars = chars_;
+  for (;; ++chars) {
+    if (at >= size_) {
+      at_ = at;
+      chars_ = chars;
+      return false;
     }
-    ++chars_;
+    const Step step = step_at(at);
+    if (!step.separator) break;
+    at += step.length;
   }
-  token.text = std::string_view(reinterpret_cast<const char*>(bytes_) + begin, at_ - begin);
-  token.bytes = {begin, at_};
-  token.chars = {char_begin, chars_};
+  const std::size_t begin = at;
+  const std::size_t char_begin = chars;
+  // The separator that ends the token is left for the next call to skip.
+  const bool* const inner = detail::INNER_BYTES<Input>.inner;
+  for (;;) {
+    while (at < size_ && inner[bytes_[at]]) chars += !utf8::is_continuation(bytes_[at++]);
+    if (at >= size_) break;
+    const Step step = step_at(at);
+    if (step.separator) break;
+    at += step.length;
+    ++chars;
+  }
+  at_ = at;
+  chars_ = chars;
+  token.text = std::string_view(reinterpret_cast<const char*>(bytes_) + begin, at - begin);
+  token.bytes = {begin, at};
+  token.chars = {char_begin, chars};
   return true;
 }
 

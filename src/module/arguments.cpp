@@ -105,6 +105,19 @@ std::optional<PyError> check_required(const CallSignature& signature, Py_ssize_t
   return std::nullopt;
 }
 
+// A TypeError about the argument is restated to name it, with no cause and
+// no context shown; any other error (UnicodeEncodeError) passes unchanged.
+PyError name_the_argument(PyError error, std::string_view parameter) {
+  if (error.type() != PyExc_TypeError) return error;
+  const std::string message = concat({"argument '", parameter, "': ", error.value_text()});
+  OwnedRef text = OwnedRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+  if (!text) return PyError::fetch_pending();
+  OwnedRef renamed = OwnedRef::steal(PyObject_CallOneArg(PyExc_TypeError, text.get()));
+  if (!renamed) return PyError::fetch_pending();
+  PyException_SetCause(renamed.get(), error.cause().release());  // steals; also sets __suppress_context__
+  return PyError::from_instance(std::move(renamed));
+}
+
 }  // namespace
 
 std::string CallSignature::display_name() const {
@@ -134,6 +147,11 @@ std::string quoted_name_list(std::span<const std::string_view> names) {
 
 PyError not_a_string_error(PyObject* object) {
   return type_error(concat({"'", type_name(object), "' object cannot be converted to 'PyString'"}));
+}
+
+PyError str_argument_error(PyObject* object, std::string_view parameter) {
+  if (!PyUnicode_Check(object)) return name_the_argument(not_a_string_error(object), parameter);
+  return name_the_argument(PyError::fetch_pending(), parameter);
 }
 
 std::optional<PyError> parse_call_arguments(const CallSignature& signature, PyObject* const* args, Py_ssize_t nargs,

@@ -1,5 +1,6 @@
 // Argument parsing for functions called with CPython's fast calling
-// convention with keywords, driven by a constant signature record.
+// convention with keywords, driven by a constant signature record, and the
+// conversions of parsed arguments to the C++ types a function takes.
 #pragma once
 
 #include <Python.h>
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "module/errors.hpp"
+#include "module/object_text.hpp"
 
 namespace ardovel::py {
 
@@ -19,6 +21,9 @@ struct KeywordOnlyParameter {
   bool required;
 };
 
+// The one record of a Python-visible function: its name and parameters.
+// Everything else about the function (method definition, signature block,
+// messages) is derived from it; see function_record.hpp.
 struct CallSignature {
   std::string_view function_name;
   std::optional<std::string_view> class_name;
@@ -29,7 +34,13 @@ struct CallSignature {
 
   // "name()", or "Class.name()" for a method; used at the head of messages.
   [[nodiscard]] std::string display_name() const;
-  [[nodiscard]] std::size_t slot_count() const noexcept { return positional_names.size() + keyword_only.size(); }
+  [[nodiscard]] constexpr std::size_t slot_count() const noexcept {
+    return positional_names.size() + keyword_only.size();
+  }
+  // The parameter whose argument goes into `slot` (see parse_call_arguments).
+  [[nodiscard]] constexpr std::string_view parameter_name(std::size_t slot) const noexcept {
+    return slot < positional_names.size() ? positional_names[slot] : keyword_only[slot - positional_names.size()].name;
+  }
 };
 
 // Fills `slots` (positional parameters, then keyword-only ones; all null on
@@ -45,5 +56,30 @@ struct CallSignature {
 
 // The error for an object that should have been a `str`.
 [[nodiscard]] PyError not_a_string_error(PyObject* object);
+
+// Why `object` has no UTF-8 text: a TypeError naming `parameter` when it is
+// not a `str`, else the UnicodeEncodeError that CPython left pending.
+[[nodiscard]] PyError str_argument_error(PyObject* object, std::string_view parameter);
+
+// The UTF-8 bytes of a `str` (or `str` subclass) argument, borrowed from the
+// object without copying. Inline: it is on every call's path.
+[[nodiscard]] inline Outcome<std::string_view> str_argument_text(PyObject* object, std::string_view parameter) {
+  if (PyUnicode_Check(object)) {
+    if (const auto text = utf8_of(object)) return *text;
+  }
+  return str_argument_error(object, parameter);
+}
+
+// Converting an argument to the C++ type of an implementation's parameter;
+// one specialisation per type that parameters may have.
+template <class T>
+struct ArgumentConverter;
+
+template <>
+struct ArgumentConverter<std::string_view> {
+  [[nodiscard]] static Outcome<std::string_view> convert(PyObject* object, std::string_view parameter) {
+    return str_argument_text(object, parameter);
+  }
+};
 
 }  // namespace ardovel::py

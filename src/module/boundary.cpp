@@ -37,8 +37,7 @@ void raise_fault(const Fault& fault) {
   PyErr_Restore(type, message, nullptr);
 }
 
-PyObject* hand_to_cpython(Outcome<OwnedRef>&& outcome) {
-  if (outcome.ok()) return outcome.value().release();
+PyObject* raise_failure(Outcome<OwnedRef>&& outcome) {
   if (PyError* error = outcome.error()) {
     std::move(*error).restore();
   } else {

@@ -17,9 +17,15 @@ void raise_fault(const Fault& fault);
 // first need; null if CPython could not make it, with its error pending.
 [[nodiscard]] PyObject* fault_exception_class();
 
+// Raises the outcome's error or fault; returns NULL.
+[[nodiscard]] PyObject* raise_failure(Outcome<OwnedRef>&& outcome);
+
 // Turns an outcome into what CPython expects of an entry point: the new
-// reference, or NULL with the exception set.
-[[nodiscard]] PyObject* hand_to_cpython(Outcome<OwnedRef>&& outcome);
+// reference, or NULL with the exception set. Inline: it is on every call's path.
+[[nodiscard]] inline PyObject* hand_to_cpython(Outcome<OwnedRef>&& outcome) {
+  if (outcome.ok()) return outcome.value().release();
+  return raise_failure(std::move(outcome));
+}
 
 // Runs `body`, which returns Outcome<OwnedRef>. C++ exceptions never cross
 // into CPython: memory exhaustion becomes MemoryError, anything else a fault.

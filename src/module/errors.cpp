@@ -33,24 +33,17 @@ PyError PyError::from_instance(OwnedRef instance) {
 }
 
 std::string PyError::value_text() const {
-  if (no_memory_) return {};
   if (unbuilt_) return message_;
   if (!value_) return {};
   return text_of_object(value_.get());
 }
 
-PyObject* PyError::cause() const noexcept {
-  if (!value_ || !PyExceptionInstance_Check(value_.get())) return nullptr;
-  PyObject* cause = PyException_GetCause(value_.get());  // new reference
-  Py_XDECREF(cause);  // the exception still holds it
-  return cause;
+OwnedRef PyError::cause() const noexcept {
+  if (!value_ || !PyExceptionInstance_Check(value_.get())) return {};
+  return OwnedRef::steal(PyException_GetCause(value_.get()));
 }
 
 void PyError::restore() && {
-  if (no_memory_) {
-    PyErr_NoMemory();
-    return;
-  }
   if (unbuilt_) {
     value_ = OwnedRef::steal(PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size())));
     if (!value_) return;  // CPython's own MemoryError is now pending instead

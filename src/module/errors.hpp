@@ -5,7 +5,9 @@
 
 #include <Python.h>
 
+#include <functional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -31,19 +33,13 @@ class PyError {
   [[nodiscard]] static PyError fetch_pending();
   // An exception instance made by the module itself.
   [[nodiscard]] static PyError from_instance(OwnedRef instance);
-  // Memory exhausted inside the module: CPython's preallocated MemoryError.
-  [[nodiscard]] static PyError no_memory() {
-    PyError error;
-    error.no_memory_ = true;
-    return error;
-  }
 
-  // The exception's type, borrowed; null only for `no_memory`.
+  // The exception's type, borrowed.
   [[nodiscard]] PyObject* type() const noexcept { return type_.get(); }
   // The text that str() of the exception value gives.
   [[nodiscard]] std::string value_text() const;
-  // The exception's `__cause__`, or null (borrowed).
-  [[nodiscard]] PyObject* cause() const noexcept;
+  // The exception's `__cause__`; empty when it has none.
+  [[nodiscard]] OwnedRef cause() const noexcept;
 
   // Makes this the pending exception (PyErr_Restore); consumes the error.
   void restore() &&;
@@ -55,7 +51,6 @@ class PyError {
   OwnedRef traceback_;
   std::string message_;
   bool unbuilt_ = false;  // type and message only; the value is made on restore
-  bool no_memory_ = false;
 };
 
 // A broken invariant inside the module, as opposed to an error the caller
@@ -69,8 +64,21 @@ struct Fault {
 [[nodiscard]] Fault api_call_failed();
 
 template <class T>
+class Outcome;
+
+template <class T>
+inline constexpr bool is_outcome = false;
+template <class T>
+inline constexpr bool is_outcome<Outcome<T>> = true;
+
+struct Done {};
+using Status = Outcome<Done>;
+
+template <class T>
 class [[nodiscard]] Outcome {
  public:
+  using value_type = T;
+
   Outcome(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
   Outcome(PyError error) : state_(std::in_place_index<1>, std::move(error)) {}  // NOLINT
   Outcome(Fault fault) : state_(std::in_place_index<2>, std::move(fault)) {}  // NOLINT
@@ -80,18 +88,38 @@ class [[nodiscard]] Outcome {
   [[nodiscard]] PyError* error() noexcept { return std::get_if<1>(&state_); }
   [[nodiscard]] Fault* fault() noexcept { return std::get_if<2>(&state_); }
 
-  // Passes a failure on to an outcome of another value type.
+  // The next step, given the value (or nothing, after a Status), when
+  // there is one; otherwise the failure, passed on unchanged. Steps chain:
+  //   argument_text(object).and_then(stem).
+  template <class Next>
+  [[nodiscard]] auto and_then(Next&& next) && {
+    using Result = typename decltype(step_result<Next>())::type;
+    static_assert(is_outcome<Result>, "a step returns an Outcome");
+    if (!ok()) return std::move(*this).template failure<typename Result::value_type>();
+    if constexpr (std::is_same_v<T, Done>) {
+      return std::invoke(std::forward<Next>(next));
+    } else {
+      return std::invoke(std::forward<Next>(next), std::move(value()));
+    }
+  }
+
+ private:
+  template <class Next>
+  static constexpr auto step_result() {
+    if constexpr (std::is_same_v<T, Done>) {
+      return std::type_identity<std::invoke_result_t<Next>>{};
+    } else {
+      return std::type_identity<std::invoke_result_t<Next, T&&>>{};
+    }
+  }
+
   template <class U>
-  [[nodiscard]] Outcome<U> failure() && {
+  Outcome<U> failure() && {
     if (PyError* e = error()) return std::move(*e);
     return std::move(*fault());
   }
 
- private:
   std::variant<T, PyError, Fault> state_;
 };
-
-struct Done {};
-using Status = Outcome<Done>;
 
 }  // namespace ardovel::py

@@ -1,20 +1,15 @@
-// The importable module `ardovel`: its definition, its one exported
-// function, and the registration of the two stemming functions.
+// The importable module `ardovel`: its definition and its one exported
+// function.
 #include <Python.h>
 
 #include <atomic>
-#include <cstring>
 
 #include "module/boundary.hpp"
-#include "module/entry.hpp"
 #include "module/module_setup.hpp"
-#include "module/object_text.hpp"
+#include "module/stem_functions.hpp"
 
 namespace ardovel::py {
 namespace {
-
-// CPython 3.11's C API version.
-constexpr int api_version = 1013;
 
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
@@ -28,101 +23,10 @@ PyModuleDef module_definition = {
 // Once set it stays set: one module object per process.
 std::atomic<bool> module_initialized{false};
 
-Outcome<OwnedRef> initialise_module() {
-  OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, api_version));
-  if (!module) return PyError::fetch_pending();
-  if (module_initialized.exchange(true, std::memory_order_seq_cst)) {
-    return PyError::with_message(PyExc_ImportError, "PyO3 modules may only be initialized once per interpreter process");
-  }
-  Status populated = populate_module(module.get());
-  if (!populated.ok()) return std::move(populated).failure<OwnedRef>();
-  return module;
-}
-
 }  // namespace
-
-Outcome<const char*> zero_terminated(std::string_view text, const char* what) {
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string_view::npos && nul + 1 != text.size()) {
-    return PyError::with_message(PyExc_ValueError, concat({"function ", what, " cannot contain NUL byte."}));
-  }
-  if (nul != std::string_view::npos) return text.data();
-  // Kept for the life of the process, like the definition that points to it.
-  char* copy = new char[text.size() + 1];
-  std::memcpy(copy, text.data(), text.size());
-  copy[text.size()] = '\0';
-  return static_cast<const char*>(copy);
-}
-
-Outcome<OwnedRef> create_function_object(const FunctionDefinition& definition, PyObject* module) {
-  const char* module_name = PyModule_GetName(module);
-  if (module_name == nullptr) return PyError::fetch_pending();
-  OwnedRef module_name_str = OwnedRef::steal(PyUnicode_DecodeUTF8(module_name, static_cast<Py_ssize_t>(std::strlen(module_name)), nullptr));
-  if (!module_name_str) {
-    PyErr_Clear();
-    return Fault{concat({"PyModule_GetName expected to return utf8: ", module_name})};
-  }
-  auto name = zero_terminated(definition.name, "name");
-  if (!name.ok()) return std::move(name).failure<OwnedRef>();
-  auto doc = zero_terminated(definition.doc, "doc");
-  if (!doc.ok()) return std::move(doc).failure<OwnedRef>();
-
-  // Function objects point at their PyMethodDef for as long as they live,
-  // which may be past the module's end, so the copy is never released.
-  auto* method = new PyMethodDef{name.value(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(definition.entry)),
-                                 definition.flags, doc.value()};
-  OwnedRef function = OwnedRef::steal(PyCMethod_New(method, module, module_name_str.get(), nullptr));
-  if (!function) return PyError::fetch_pending();
-  return function;
-}
-
-Status register_function(PyObject* module, PyObject* function) {
-  PyObject* name_attribute = interned_name();
-  PyObject* all_attribute = interned_all();
-  if (name_attribute == nullptr || all_attribute == nullptr) return api_call_failed();
-
-  const OwnedRef name = OwnedRef::steal(PyObject_GetAttr(function, name_attribute));
-  if (!name) return PyError::fetch_pending();
-  if (!PyUnicode_Check(name.get())) return not_a_string_error(name.get());
-  const auto name_text = utf8_of(name.get());
-  if (!name_text) return PyError::fetch_pending();
-
-  OwnedRef all = OwnedRef::steal(PyObject_GetAttr(module, all_attribute));
-  if (!all) {
-    PyError lookup = PyError::fetch_pending();
-    if (PyErr_GivenExceptionMatches(lookup.type(), PyExc_AttributeError) == 0) return lookup;
-    all = OwnedRef::steal(PyList_New(0));
-    if (!all) return api_call_failed();
-    if (PyObject_SetAttr(module, all_attribute, all.get()) != 0) return PyError::fetch_pending();
-  }
-  if (!PyList_Check(all.get())) {
-    return PyError::with_message(PyExc_TypeError,
-                                 concat({"'", type_name(all.get()), "' object cannot be converted to 'PyList'"}));
-  }
-
-  const OwnedRef listed_name = OwnedRef::steal(
-      PyUnicode_FromStringAndSize(name_text->data(), static_cast<Py_ssize_t>(name_text->size())));
-  if (!listed_name) return api_call_failed();
-  if (PyList_Append(all.get(), listed_name.get()) != 0) {
-    const PyError reason = PyError::fetch_pending();
-    return Fault{concat({"could not append __name__ to __all__: ", reason.value_text()})};
-  }
-  if (PyObject_SetAttr(module, listed_name.get(), function) != 0) return PyError::fetch_pending();
-  return Done{};
-}
-
-Status populate_module(PyObject* module) {
-  for (const FunctionDefinition& definition : function_definitions()) {
-    auto function = create_function_object(definition, module);
-    if (!function.ok()) return std::move(function).failure<Done>();
-    Status registered = register_function(module, function.value().get());
-    if (!registered.ok()) return registered;
-  }
-  return Done{};
-}
-
 }  // namespace ardovel::py
 
 PyMODINIT_FUNC PyInit_ardovel() {
-  return ardovel::py::boundary_call([] { return ardovel::py::initialise_module(); });
+  using namespace ardovel::py;
+  return boundary_call([] { return create_module_once(module_definition, module_initialized, stem_function_definitions()); });
 }

@@ -1,16 +1,26 @@
-// Building the module object: exposed for the binding layer's own tests.
+// Building a module object from its definition and its functions' records;
+// shared by every extension module of the project.
 #pragma once
 
 #include <Python.h>
 
+#include <atomic>
+#include <span>
 #include <string_view>
 
-#include "module/entry.hpp"
 #include "module/errors.hpp"
+#include "module/function_record.hpp"
 
 namespace ardovel::py {
 
-[[nodiscard]] Status populate_module(PyObject* module);
+// The module made from `definition`, with `functions` added in order and
+// listed in __all__. `initialized` is the module's once flag: one module
+// object per process, since its functions keep no per-module state apart.
+[[nodiscard]] Outcome<OwnedRef> create_module_once(PyModuleDef& definition, std::atomic<bool>& initialized,
+                                                   std::span<const FunctionDefinition> functions);
+
+// The steps of create_module_once, exposed for the binding layer's own tests.
+[[nodiscard]] Status populate_module(PyObject* module, std::span<const FunctionDefinition> functions);
 [[nodiscard]] Outcome<OwnedRef> create_function_object(const FunctionDefinition& definition, PyObject* module);
 [[nodiscard]] Status register_function(PyObject* module, PyObject* function);
 // The text as a zero-terminated string: `text` itself when it ends in its only

@@ -67,20 +67,10 @@ PyObject* interned_all() { return intern_once(interned_all_slot, "__all__"); }
 PyObject* interned_qualname() { return intern_once(interned_qualname_slot, "__qualname__"); }
 
 std::optional<std::string_view> utf8_of(PyObject* str) noexcept {
-  // A compact ASCII `str` is its own UTF-8 form, which is what
-  // PyUnicode_AsUTF8AndSize hands back for it; this saves the call.
-  if (PyUnicode_IS_COMPACT_ASCII(str)) {
-    return std::string_view(static_cast<const char*>(PyUnicode_DATA(str)),
-                            static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
-  }
-  // Any other compact `str` keeps its UTF-8 form once made; reading the
-  // cached form directly saves the call on every later use of the word.
-  if (PyUnicode_IS_COMPACT(str)) {
-    const auto* compact = reinterpret_cast<const PyCompactUnicodeObject*>(str);
-    if (compact->utf8 != nullptr) {
-      return std::string_view(compact->utf8, static_cast<std::size_t>(compact->utf8_length));
-    }
-  }
+  // The public call, not a read of the UTF-8 form that a compact `str`
+  // caches inside CPython's private object layout: measured on the
+  // benchmark words, the call costs about 1.5 % more instructions per
+  // stem_py call and no time beyond noise.
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(str, &size);
   if (data == nullptr) return std::nullopt;

@@ -108,14 +108,4 @@ std::string_view restore_softened_consonant(char* form, std::size_t size) noexce
   return {form, size - letter_size + 1};
 }
 
-void restore_final_consonant(std::string_view form, Text& work) {
-  work.assign(form);
-  const std::string_view restored = restore_final_consonant_in_place(work.data(), work.size());
-  if (restored.data() == work.data()) {
-    work.truncate(restored.size());
-  } else {
-    work.assign(restored);
-  }
-}
-
 }  // namespace ardovel

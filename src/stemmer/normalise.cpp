@@ -70,7 +70,11 @@ void collapse_in_place(Text& text, std::string_view pattern, char replacement) {
   text.truncate(write + view.size() - read);
 }
 
-bool is_kept(Character c) noexcept { return is_alphanumeric(c) || is_whitespace(c); }
+// What the filter keeps: letters, digits and white space. Usable in constant
+// expressions, so the pass's tables below are built from the same test.
+constexpr bool is_kept(Character c) noexcept {
+  return unicode_properties::alphabetic(c) || unicode_properties::numeric(c) || unicode_properties::whitespace(c);
+}
 
 // ---- All four stages in one pass ---------------------------------------------
 //
@@ -95,10 +99,6 @@ bool is_kept(Character c) noexcept { return is_alphanumeric(c) || is_whitespace(
 
 constexpr char dropped_marker = '\0';
 
-constexpr bool kept_cx(Character c) noexcept {
-  return unicode_properties::alphabetic(c) || unicode_properties::numeric(c) || unicode_properties::whitespace(c);
-}
-
 // The size byte of a two-byte outcome (below) holds the byte count and two
 // flags: a marker was written, or the one letter 'j' (which makes "ije" with
 // an 'i' before it and an 'e' after).
@@ -116,8 +116,8 @@ struct AsciiOutcome {
 constexpr auto ASCII_NORMALISED = [] {
   std::array<AsciiOutcome, 128> table{};
   for (unsigned b = 0; b < 128; ++b) {
-    const unsigned lower = b >= 'A' && b <= 'Z' ? b + 0x20 : b;
-    const char byte = kept_cx(lower) ? static_cast<char>(lower) : dropped_marker;
+    const char lower = ascii::lower(static_cast<unsigned char>(b));
+    const char byte = is_kept(static_cast<unsigned char>(lower)) ? lower : dropped_marker;
     table[b] = {byte, byte == dropped_marker ? marker_written : byte == 'j' ? letter_j : std::uint8_t{0}};
   }
   return table;
@@ -146,7 +146,7 @@ constexpr auto TWO_BYTE_NORMALISED = [] {
                          !CYRILLIC_TO_LATIN[lower - CYRILLIC_FIRST].empty();
     if (serbian) {
       for (const char byte : CYRILLIC_TO_LATIN[lower - CYRILLIC_FIRST]) outcome.bytes[outcome.size++] = byte;
-    } else if (kept_cx(lower)) {
+    } else if (is_kept(lower)) {
       char encoded[4] = {};
       outcome.size = static_cast<std::uint8_t>(utf8::encode(lower, encoded));
       for (std::size_t k = 0; k < outcome.size; ++k) outcome.bytes[k] = encoded[k];
@@ -194,19 +194,8 @@ constexpr std::uint32_t two_byte_index(const unsigned char* at) noexcept {
   return (std::uint32_t{at[0]} << 6U) + at[1] - 0x3100U;
 }
 
-// Eight ASCII bytes at a time. The top bit of each byte of the result says
-// whether that byte lies in [low, high]; every byte must be below 0x80, so
-// adding at most 0x80 never carries into the next byte.
-constexpr std::uint64_t ones = 0x0101010101010101ULL;
-constexpr std::uint64_t high_bits = ones * 0x80;
-
-constexpr std::uint64_t bytes_in_range(std::uint64_t word, unsigned low, unsigned high) noexcept {
-  return (word + ones * (0x80 - low)) & ~(word + ones * (0x80 - high - 1)) & high_bits;
-}
-
-constexpr std::uint64_t lower_ascii_block(std::uint64_t word) noexcept {
-  return word | (bytes_in_range(word, 'A', 'Z') >> 2);
-}
+using ascii::bytes_in_range;
+using ascii::high_bits;
 
 // A general-path character: lowercase (one or two characters), then
 // transliterate and filter each.
@@ -293,7 +282,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
         std::uint64_t block;
         std::memcpy(&block, bytes + i - back, 8);
         if ((block & high_bits) != 0) break;
-        block = lower_ascii_block(block);
+        block = ascii::lower_block(block);
         if ((bytes_in_range(block, 'a', 'z') | bytes_in_range(block, '0', '9')) != high_bits) break;
         // An 'i' then a 'j', inside the block or across its start (the
         // first byte is the lowest, being little-endian).

@@ -18,35 +18,18 @@ constexpr Character CAPITAL_SIGMA = 0x03A3;
 constexpr Character SMALL_SIGMA = 0x03C3;
 constexpr Character SMALL_FINAL_SIGMA = 0x03C2;
 
-constexpr bool is_ascii_upper(unsigned char byte) noexcept { return byte >= 'A' && byte <= 'Z'; }
-constexpr char ascii_lower(unsigned char byte) noexcept {
-  return static_cast<char>(is_ascii_upper(byte) ? byte + 0x20 : byte);
-}
-
-// Lowercases eight ASCII bytes at once. Each byte is below 0x80, so adding
-// at most 0x3F never carries into the next byte; a byte's top bit then says
-// whether it reached 'A', and whether it went past 'Z'.
-constexpr std::uint64_t lower_ascii_word(std::uint64_t word) noexcept {
-  constexpr std::uint64_t ones = 0x0101010101010101ULL;
-  const std::uint64_t from_a = word + ones * (0x80 - 'A');
-  const std::uint64_t past_z = word + ones * (0x80 - 'Z' - 1);
-  const std::uint64_t upper = from_a & ~past_z & (ones * 0x80);
-  return word | (upper >> 2);
-}
-
 // Lowercases the leading ASCII run into `out` and returns its length.
 std::size_t lower_ascii_prefix(const unsigned char* bytes, std::size_t size, Text& out) {
-  constexpr std::uint64_t high_bits = 0x8080808080808080ULL;
   std::size_t i = 0;
   for (; i + 16 <= size; i += 16) {
     std::uint64_t words[2];
     std::memcpy(words, bytes + i, 16);
-    if (((words[0] | words[1]) & high_bits) != 0) break;
-    words[0] = lower_ascii_word(words[0]);
-    words[1] = lower_ascii_word(words[1]);
+    if (((words[0] | words[1]) & ascii::high_bits) != 0) break;
+    words[0] = ascii::lower_block(words[0]);
+    words[1] = ascii::lower_block(words[1]);
     std::memcpy(out.extend(16), words, 16);
   }
-  for (; i < size && bytes[i] < 0x80; ++i) out.push_back(ascii_lower(bytes[i]));
+  for (; i < size && bytes[i] < 0x80; ++i) out.push_back(ascii::lower(bytes[i]));
   return i;
 }
 
@@ -87,7 +70,7 @@ void to_lowercase(std::string_view text, Text& out) {
   std::size_t i = lower_ascii_prefix(bytes, size, out);
   while (i < size) {
     if (bytes[i] < 0x80) {
-      out.push_back(ascii_lower(bytes[i++]));
+      out.push_back(ascii::lower(bytes[i++]));
       continue;
     }
     const std::size_t start = i;
@@ -108,7 +91,7 @@ unsigned lowercase_char_at(std::string_view text, std::size_t& at, Character (&l
   const std::size_t start = at;
   const Character c = utf8::decode(bytes, at);
   if (c < 0x80) {
-    lower[0] = static_cast<unsigned char>(ascii_lower(static_cast<unsigned char>(c)));
+    lower[0] = static_cast<unsigned char>(ascii::lower(static_cast<unsigned char>(c)));
     return 1;
   }
   if (c == CAPITAL_SIGMA) {

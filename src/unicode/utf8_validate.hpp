@@ -23,29 +23,28 @@ inline std::size_t well_formed_utf8_length(const unsigned char* bytes, std::size
   // table of well-formed byte sequences.
   unsigned char low = 0x80;
   unsigned char high = 0xBF;
-  std::size_t extra;
+  std::size_t length;
   if (lead < 0xC2) {
     return 0;  // a stray continuation byte, or an overlong two-byte lead
   } else if (lead < 0xE0) {
-    extra = 1;
+    length = 2;
   } else if (lead < 0xF0) {
-    extra = 2;
+    length = 3;
     if (lead == 0xE0) low = 0xA0;        // overlong
     else if (lead == 0xED) high = 0x9F;  // surrogates
   } else if (lead < 0xF5) {
-    extra = 3;
+    length = 4;
     if (lead == 0xF0) low = 0x90;        // overlong
     else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
   } else {
     return 0;
   }
-  if (available <= extra) return 0;
+  if (available < length) return 0;
   const unsigned char second = bytes[1];
   if (second < low || second > high) return 0;
-  for (std::size_t i = 2; i <= extra; ++i) {
-    if ((bytes[i] & 0xC0U) != 0x80U) return 0;
-  }
-  return extra + 1;
+  if (length > 2 && (bytes[2] & 0xC0U) != 0x80U) return 0;
+  if (length > 3 && (bytes[3] & 0xC0U) != 0x80U) return 0;
+  return length;
 }
 
 // Index of the first byte of the first ill-formed sequence in

@@ -367,13 +367,22 @@ TEST(StopWords, DefaultListIsTheDataFileAndEachEntryIsOneTokenStoppedInBothScrip
   ASSERT_GT(file.size(), 100U);
   Analyzer analyzer(StopWords::serbian());
   Text form;
+  std::string text = sample_text();
   for (const std::string& word : file) {
     EXPECT_EQ(tokens_of(word), Strings{word});
     EXPECT_FALSE(normalise_word(word, form).empty()) << word;
     for (const std::string& spelling : {word, upper_latin(word), cyrillic(word, false), cyrillic(word, true)}) {
       EXPECT_TRUE(analyzer.is_stop_word(spelling)) << spelling;
+      text += " " + spelling + " naj" + spelling + " " + spelling + "ima";
     }
   }
+  // The whole text against the rule itself: every token's normalised form
+  // looked up, whatever its stem.
+  std::vector<std::pair<std::string, std::string>> expected;
+  for (auto& [token, stem] : expected_terms(text)) {
+    if (!analyzer.is_stop_word(token)) expected.emplace_back(std::move(token), std::move(stem));
+  }
+  EXPECT_EQ(analyse(analyzer, text), expected);
 }
 
 // Each entry, in Latin and spelled in Cyrillic, is a word the Serbian

@@ -1,6 +1,7 @@
-// The binding layer inside an embedded interpreter: the parser's general
-// forms that the two public signatures never use, and the failure paths of
-// module set-up and of the boundary that Python code cannot reach.
+// The binding layer inside an embedded interpreter: the parser's and the
+// function records' general forms that the two public signatures never use,
+// and the failure paths of module set-up and of the boundary that Python
+// code cannot reach.
 #include <gtest/gtest.h>
 
 #include <Python.h>
@@ -13,8 +14,10 @@
 
 #include "module/arguments.hpp"
 #include "module/boundary.hpp"
+#include "module/function_record.hpp"
 #include "module/module_setup.hpp"
 #include "module/object_text.hpp"
+#include "module/stem_functions.hpp"
 
 namespace ardovel::py {
 namespace {
@@ -89,15 +92,10 @@ std::string parse(const ParseCase& c) {
                                     PyTuple_GET_SIZE(names.get()) == 0 ? nullptr : names.get(), slots);
   if (error) return raised_by(std::move(*error));
   std::string filled;
-  const auto name_of = [&](std::size_t i) {
-    return i < c.signature->positional_names.size()
-               ? c.signature->positional_names[i]
-               : c.signature->keyword_only[i - c.signature->positional_names.size()].name;
-  };
   for (std::size_t i = 0; i < slots.size(); ++i) {
     if (slots[i] == nullptr) continue;
     if (!filled.empty()) filled += ' ';
-    filled += std::string(name_of(i)) + "=" + std::to_string(PyLong_AsLong(slots[i]));
+    filled += std::string(c.signature->parameter_name(i)) + "=" + std::to_string(PyLong_AsLong(slots[i]));
   }
   return filled;
 }
@@ -139,6 +137,83 @@ TEST(ParseCallArguments, NullArgumentArrayTakesNoPositionals) {
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(raised_by(std::move(*error)),
             "TypeError: Klass.f() missing 3 required positional arguments: 'a', 'b', and 'c'");
+}
+
+// joined(a, b, /, c, *, e): every form of parameter a function record knows.
+constexpr std::string_view joined_positional[] = {"a", "b", "c"};
+constexpr KeywordOnlyParameter joined_keyword_only[] = {{"e", true}};
+constexpr CallSignature joined_signature{
+    .function_name = "joined",
+    .class_name = std::nullopt,
+    .positional_names = joined_positional,
+    .positional_only_count = 2,
+    .required_positional_count = 3,
+    .keyword_only = joined_keyword_only,
+};
+constexpr CallSignature keyword_only_signature{
+    .function_name = "named",
+    .class_name = std::nullopt,
+    .positional_names = {},
+    .positional_only_count = 0,
+    .required_positional_count = 0,
+    .keyword_only = joined_keyword_only,
+};
+static_assert(signature_block<joined_signature>.text() == "joined(a, b, /, c, *, e)\n--\n\n");
+static_assert(signature_block<keyword_only_signature>.text() == "named(*, e)\n--\n\n");
+static_assert(signature_block<no_parameters>.with_terminator() == std::string_view("nothing()\n--\n\n", 15));
+static_assert(function_name_text<joined_signature>.with_terminator() == std::string_view("joined", 7));
+
+// Shows which argument went where.
+Outcome<OwnedRef> joined_impl(std::string_view a, std::string_view b, std::string_view c, std::string_view e) {
+  const std::string text = concat({a, "|", b, "|", c, "|", e});
+  return OwnedRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+Outcome<OwnedRef> nothing_impl() { return OwnedRef::new_ref(Py_None); }
+
+TEST(FunctionRecord, DerivedFunctionsParseConvertAndNameTheFailingArgument) {
+  constexpr FunctionDefinition definitions[] = {define_function<joined_signature, joined_impl>(),
+                                                define_function<no_parameters, nothing_impl>()};
+  OwnedRef module = OwnedRef::steal(PyModule_New("records"));
+  ASSERT_TRUE(populate_module(module.get(), definitions).ok());
+  PyObject* namespace_ = PyModule_GetDict(module.get());
+  PyDict_SetItemString(namespace_, "__builtins__", PyEval_GetBuiltins());
+  const std::pair<const char*, const char*> cases[] = {
+      {"joined.__text_signature__, nothing.__text_signature__", "('(a, b, /, c, *, e)', '()')"},
+      {"joined('1', '2', '3', e='4')", "'1|2|3|4'"},
+      {"joined('1', '2', e='4', c='3')", "'1|2|3|4'"},
+      {"joined('1', '2', '3')", "TypeError: joined() missing 1 required keyword argument: 'e'"},
+      {"joined('1', 2, c=3, e='4')", "TypeError: argument 'b': 'int' object cannot be converted to 'PyString'"},
+      {"joined('1', '2', '3', e='\\ud800')",
+       "UnicodeEncodeError: 'utf-8' codec can't encode character '\\ud800' in position 0: surrogates not allowed"},
+      {"nothing()", "None"},
+      {"nothing(1)", "TypeError: nothing() takes 0 positional arguments but 1 was given"},
+  };
+  for (const auto& [expression, expected] : cases) {
+    OwnedRef result = OwnedRef::steal(PyRun_String(expression, Py_eval_input, namespace_, namespace_));
+    const std::string answer =
+        result ? std::string(*utf8_of(OwnedRef::steal(PyObject_Repr(result.get())).get())) : take_pending();
+    EXPECT_EQ(answer, expected) << expression;
+  }
+}
+
+TEST(Outcome, AndThenRunsTheStepOnlyOnAValueAndPassesFailuresOnUnchanged) {
+  int steps = 0;
+  const auto describe = [&](int value) -> Outcome<std::string> {
+    ++steps;
+    return std::to_string(value);
+  };
+  auto value = Outcome<int>(3).and_then(describe);
+  ASSERT_TRUE(value.ok());
+  EXPECT_EQ(value.value(), "3");
+  auto fault = Outcome<int>(Fault{"broken"}).and_then(describe);
+  ASSERT_NE(fault.fault(), nullptr);
+  EXPECT_EQ(fault.fault()->message, "broken");
+  auto error = Outcome<int>(PyError::with_message(PyExc_ValueError, "bad")).and_then(describe);
+  ASSERT_NE(error.error(), nullptr);
+  EXPECT_EQ(raised_by(std::move(*error.error())), "ValueError: bad");
+  EXPECT_EQ(steps, 1);
+  // After a Status the step takes nothing.
+  EXPECT_TRUE(Status(Done{}).and_then([] { return Outcome<int>(1); }).ok());
 }
 
 TEST(QuotedNameList, JoinsLikeEnglish) {
@@ -196,7 +271,7 @@ std::string status_text(Status status) {
 
 TEST(ModuleSetup, PopulateCreatesAllAndBindsFunctionsToTheModule) {
   OwnedRef module = new_module("somewhere.ardovel");
-  ASSERT_EQ(status_text(populate_module(module.get())), "ok");
+  ASSERT_EQ(status_text(populate_module(module.get(), stem_function_definitions())), "ok");
   OwnedRef all = OwnedRef::steal(PyObject_GetAttrString(module.get(), "__all__"));
   ASSERT_TRUE(PyList_CheckExact(all.get()));
   OwnedRef text = OwnedRef::steal(PyObject_Repr(all.get()));
@@ -240,7 +315,7 @@ TEST(ModuleSetup, RegisterFunctionReportsEachBrokenPrecondition) {
 
 TEST(ModuleSetup, CreateFunctionObjectPassesOnCPythonsError) {
   OwnedRef not_a_module = eval("object()");
-  auto made = create_function_object(function_definitions()[0], not_a_module.get());
+  auto made = create_function_object(stem_function_definitions()[0], not_a_module.get());
   ASSERT_NE(made.error(), nullptr);
   EXPECT_EQ(raised_by(std::move(*made.error())).rfind("TypeError: ", 0), 0U);
 }

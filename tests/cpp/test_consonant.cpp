@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "stemmer/consonant.hpp"
 
 namespace ardovel {
 namespace {
 
 std::string restored(std::string_view form) {
-  Text work("stale contents");
-  restore_final_consonant(form, work);
-  return work.str();
+  std::string work(form);
+  return std::string(restore_final_consonant_in_place(work.data(), work.size()));
 }
 
 struct RestoreCase {

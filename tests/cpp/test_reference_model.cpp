@@ -33,12 +33,7 @@ std::string utf8(char32_t c) {
 std::string to_upper(const std::string& word, bool first_only) {
   std::string out;
   bool done = false;
-  for (std::size_t i = 0; i < word.size();) {
-    const auto lead = static_cast<unsigned char>(word[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = length == 1 ? lead : lead & (0x7FU >> length);
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(word[i + k]) & 0x3FU);
-    i += length;
+  for (char32_t c : reference::decode_utf8(word)) {
     if (!done) {
       if (c >= U'a' && c <= U'z') c -= 0x20;
       else if (c == U'č' || c == U'ć' || c == U'š' || c == U'ž' || c == U'đ') c -= 1;

@@ -1,10 +1,14 @@
 """End-to-end tests of the installed ardovel-stem program."""
 import importlib.metadata
 import os
+import pathlib
 import pty
 import re
+import resource
 import select
 import subprocess
+import threading
+import time
 
 import pytest
 
@@ -176,6 +180,8 @@ def test_files_and_standard_input_in_order(tmp_path):
     (["-h"], 0, r"^Usage: ardovel-stem", r"^$"),
     (["--version"], 0, r"^ardovel-stem {version}\n$", r"^$"),
     (["-V"], 0, r"^ardovel-stem {version}\n$", r"^$"),
+    (["-th"], 0, r"^Usage: ardovel-stem", r"^$"),             # bundled short options
+    (["--vers"], 0, r"^ardovel-stem {version}\n$", r"^$"),    # a long option's prefix
     (["--frobnicate"], 2, r"^$", r"^ardovel-stem: unknown option '--frobnicate'\nTry 'ardovel-stem --help'"),
     (["-x", "file"], 2, r"^$", r"^ardovel-stem: unknown option '-x'\n"),
     (["/nonexistent/words.txt"], 1, r"^$", r"^ardovel-stem: /nonexistent/words\.txt: No such file or directory\n$"),
@@ -205,35 +211,154 @@ def test_answers_arrive_line_by_line_on_an_open_pipe():
         process.kill()
 
 
-def test_progress_on_a_terminal_only_for_large_input(tmp_path):
-    big = tmp_path / "big.txt"
-    big.write_bytes(b"Knjigama\n" * 1_500_000)   # 13.5 MB
-    small = tmp_path / "small.txt"
-    small.write_bytes(b"Knjigama\n" * 1000)
-    for path, shown in [(big, True), (small, False)]:
-        controller, terminal = pty.openpty()
+@pytest.mark.parametrize("args", [["--help"], ["--version"], []])
+def test_a_full_output_device_is_a_write_error(args):
+    with open("/dev/full", "wb") as full:
+        result = subprocess.run([str(CLI), *args], input=b"Knjigama\n", stdout=full, stderr=subprocess.PIPE,
+                                timeout=60, check=False)
+    assert (result.returncode, result.stderr) == (1, b"ardovel-stem: write error: No space left on device\n")
+
+
+@pytest.mark.parametrize("name, content, message", [
+    ("\x1b[2Jgone\n.txt", None, "'{dir}/'$'\\033''[2Jgone'$'\\n''.txt': No such file or directory"),
+    ("tab\there.txt", b"\xff\n", "'{dir}/tab'$'\\t''here.txt':1: invalid UTF-8 (byte 0xFF at byte 1 of the line)"),
+])
+def test_file_names_in_messages_are_escaped(tmp_path, name, content, message):
+    path = tmp_path / name
+    if content is not None:
+        path.write_bytes(content)
+    result = run_cli(path)
+    assert result.returncode == 1
+    assert result.stderr.decode() == f"ardovel-stem: {message.format(dir=tmp_path)}\n"
+
+
+@pytest.mark.parametrize("non_blocking", ["stdin", "stdout"])
+def test_non_blocking_standard_input_and_output_are_waited_for(non_blocking):
+    words = "Knjigama\nДијете\n".encode() * 20_000   # its answers overfill a pipe
+    input_read, input_write = os.pipe()
+    output_read, output_write = os.pipe()
+    os.set_blocking(input_read if non_blocking == "stdin" else output_write, False)
+    process = subprocess.Popen([str(CLI)], stdin=input_read, stdout=output_write, stderr=subprocess.PIPE)
+    os.close(input_read)
+    os.close(output_write)
+
+    def feed():
+        time.sleep(0.1)   # the tool finds its input empty first
+        with open(input_write, "wb") as pipe:
+            pipe.write(words)
+
+    feeder = threading.Thread(target=feed)
+    feeder.start()
+    with open(output_read, "rb") as pipe:
+        time.sleep(0.2)   # and its output full
+        produced = pipe.read()
+    feeder.join()
+    assert process.wait(timeout=60) == 0
+    assert process.stderr.read() == b""
+    assert produced == answers(lines_of(words))
+
+
+def test_running_out_of_memory_is_reported_on_any_number_of_processors(tmp_path):
+    # A long line, then short ones: under any memory limit the tool answers
+    # everything or says that it ran out of memory; with more than one
+    # processor it once aborted instead.
+    long_line, short_lines = "Knjigama " * 450_000, 200_000
+    path = tmp_path / "input.txt"
+    path.write_bytes(f"{long_line}\n".encode() + b"knjigama\n" * short_lines)
+    expected = answers([long_line]) + answers(["knjigama"]) * short_lines
+    processors = sorted(os.sched_getaffinity(0))
+    statuses = set()
+    for cpus in [processors[:1], processors[:2]]:
+        for limit in range(12 << 20, 37 << 20, 6 << 20):
+            def confine(cpus=cpus, limit=limit):
+                resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+                os.sched_setaffinity(0, cpus)
+
+            result = subprocess.run([str(CLI), str(path)], capture_output=True, preexec_fn=confine, timeout=60,
+                                    check=False)
+            statuses.add(result.returncode)
+            where = f"{len(cpus)} processors, {limit >> 20} MiB"
+            if result.returncode == 0:
+                assert (result.stdout, result.stderr) == (expected, b""), where
+            else:
+                assert (result.returncode, result.stderr) == (1, b"ardovel-stem: out of memory\n"), where
+                assert expected.startswith(result.stdout), where
+    assert statuses == {0, 1}
+
+
+def memory_kib(pid: int) -> dict[str, int]:
+    """Resident memory now (VmRSS) and at its peak (VmHWM), in KiB."""
+    status = pathlib.Path(f"/proc/{pid}/status").read_text()
+    return {key: int(value.split()[0]) for key, value in re.findall(r"^(VmRSS|VmHWM):(.*)$", status, re.M)}
+
+
+def test_a_long_line_takes_twice_its_size_at_most_and_gives_it_back(tmp_path):
+    short = b"knjigama\n" * 500_000
+    short_answers = len(answers(["knjigama"])) * 500_000
+    long_line = "Knjigama " * 2_000_000   # 18 MB
+    out = tmp_path / "out.txt"
+    with open(out, "wb") as sink:
+        process = subprocess.Popen([str(CLI)], stdin=subprocess.PIPE, stdout=sink)
         try:
-            with open(tmp_path / "out.txt", "wb") as out:
-                status = subprocess.run([str(CLI), str(path)], stdout=out, stderr=terminal, timeout=300).returncode
-            os.close(terminal)
-            terminal = -1
-            seen = b""
-            while select.select([controller], [], [], 0)[0]:
-                try:
-                    chunk = os.read(controller, 65536)
-                except OSError:
-                    break
-                if not chunk:
-                    break
-                seen += chunk
+            def answered(text: bytes, answer_size: int) -> None:
+                expected = out.stat().st_size + answer_size
+                process.stdin.write(text)
+                process.stdin.flush()
+                deadline = time.monotonic() + 120
+                while out.stat().st_size < expected and time.monotonic() < deadline:
+                    time.sleep(0.01)
+                assert out.stat().st_size == expected
+
+            answered(short, short_answers)
+            normal = memory_kib(process.pid)["VmRSS"]
+            answered(f"{long_line}\n".encode() + short, len(answers([long_line])) + short_answers)
+            after = memory_kib(process.pid)
+            process.stdin.close()
+            assert process.wait(timeout=60) == 0
         finally:
-            if terminal >= 0:
-                os.close(terminal)
-            os.close(controller)
-        assert status == 0
-        assert (tmp_path / "out.txt").read_bytes() == b"knjig\n" * (path.stat().st_size // 9)
-        assert (f"ardovel-stem: {path}: ".encode() in seen) == shown
-        if shown:
-            assert seen.endswith(b"\r\x1b[K")   # the progress line is removed at the end
+            process.kill()
+    line_kib = len(long_line) >> 10
+    assert after["VmHWM"] < normal + 2 * line_kib + 8192
+    assert after["VmRSS"] < normal + 4096
+
+
+@pytest.mark.parametrize("data, status, shown", [
+    pytest.param(b"Knjigama\n" * 1_500_000, 0, True, id="large"),      # 13.5 MB
+    pytest.param(b"Knjigama\n" * 1000, 0, False, id="small"),
+    # Only what has been answered counts: never 100% after an error.
+    pytest.param(b"Knjigama\n" * 1_500_000 + b"bad\xff\n", 1, True, id="error"),
+])
+def test_progress_on_a_terminal_only_for_large_input(tmp_path, data, status, shown):
+    path = tmp_path / "input.txt"
+    path.write_bytes(data)
+    controller, terminal = pty.openpty()
+    try:
+        with open(tmp_path / "out.txt", "wb") as out:
+            result = subprocess.run([str(CLI), str(path)], stdout=out, stderr=terminal, timeout=300).returncode
+        os.close(terminal)
+        terminal = -1
+        seen = b""
+        while select.select([controller], [], [], 0)[0]:
+            try:
+                chunk = os.read(controller, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            seen += chunk
+    finally:
+        if terminal >= 0:
+            os.close(terminal)
+        os.close(controller)
+    assert result == status
+    assert (tmp_path / "out.txt").read_bytes() == b"knjig\n" * data.count(b"Knjigama\n")
+    assert (f"ardovel-stem: {path}: ".encode() in seen) == shown
+    error = f"ardovel-stem: {path}:1500001: invalid UTF-8 (byte 0xFF at byte 4 of the line)\r\n".encode()
+    if shown:
+        # The progress line is removed at the end, and before any message.
+        assert seen.endswith(b"\r\x1b[K" + (error if status else b""))
+    if status:
+        assert b"100%" not in seen
     # Without a terminal, nothing at all on standard error.
-    assert run_cli(big).stderr == b""
+    if status == 0:
+        assert run_cli(path).stderr == b""

@@ -15,31 +15,6 @@ using CodePoints = std::u32string;
 
 // ---- UTF-8 ------------------------------------------------------------------
 
-CodePoints decode(std::string_view text) {
-  CodePoints out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    char32_t c = lead;
-    if (lead >= 0xF0) {
-      length = 4;
-      c = lead & 0x07U;
-    } else if (lead >= 0xE0) {
-      length = 3;
-      c = lead & 0x0FU;
-    } else if (lead >= 0xC0) {
-      length = 2;
-      c = lead & 0x1FU;
-    }
-    if (i + length > text.size()) throw std::invalid_argument("truncated UTF-8");
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3FU);
-    out.push_back(c);
-    i += length;
-  }
-  return out;
-}
-
 std::string encode(const CodePoints& text) {
   std::string out;
   for (const char32_t c : text) append_utf8(out, c);
@@ -82,7 +57,7 @@ bool is_final_sigma(const CodePoints& text, std::size_t at) {
 }
 
 std::string lowercase(std::string_view form) {
-  const CodePoints text = decode(form);
+  const CodePoints text = decode_utf8(form);
   CodePoints out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == 0x03A3) {
@@ -113,7 +88,7 @@ const std::map<char32_t, std::string>& cyrillic_to_latin() {
 
 std::string transliterate(std::string_view form) {
   std::string out;
-  for (const char32_t c : decode(form)) {
+  for (const char32_t c : decode_utf8(form)) {
     const auto found = cyrillic_to_latin().find(c);
     out += found != cyrillic_to_latin().end() ? found->second : encode(CodePoints(1, c));
   }
@@ -143,7 +118,7 @@ std::string reduce_ije(std::string_view form) { return replace_all(replace_all(f
 
 std::string filter(std::string_view form) {
   CodePoints out;
-  for (const char32_t c : decode(form)) {
+  for (const char32_t c : decode_utf8(form)) {
     if (is_alphanumeric(c) || is_whitespace(c)) out.push_back(c);
   }
   return encode(out);
@@ -182,7 +157,7 @@ const std::vector<std::string>& suffixes() {
 std::string restore_consonant(const std::string& form) {
   if (form == "peć") return "pek";
   if (form == "dec" || form == "vitez" || form == "niz") return form;
-  CodePoints work = decode(form);
+  CodePoints work = decode_utf8(form);
   const std::vector<std::vector<std::pair<char32_t, char32_t>>> groups = {
       {{U'c', U'k'}, {U'z', U'g'}, {U's', U'h'}},
       {{U'č', U'k'}, {U'ž', U'g'}, {U'š', U'h'}},
@@ -241,6 +216,31 @@ std::vector<std::string> run(std::string_view word) {
 std::string reference_stem(std::string_view word) { return run(word).back(); }
 
 std::vector<std::string> reference_trace(std::string_view word) { return run(word); }
+
+std::u32string decode_utf8(std::string_view text) {
+  std::u32string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    char32_t c = lead;
+    if (lead >= 0xF0) {
+      length = 4;
+      c = lead & 0x07U;
+    } else if (lead >= 0xE0) {
+      length = 3;
+      c = lead & 0x0FU;
+    } else if (lead >= 0xC0) {
+      length = 2;
+      c = lead & 0x1FU;
+    }
+    if (i + length > text.size()) throw std::invalid_argument("truncated UTF-8");
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3FU);
+    out.push_back(c);
+    i += length;
+  }
+  return out;
+}
 
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {

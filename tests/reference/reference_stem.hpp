@@ -19,7 +19,14 @@ namespace ardovel::reference {
 // (and each applied prefix, exception or suffix step). The stem is the last.
 [[nodiscard]] std::vector<std::string> reference_trace(std::string_view word);
 
-// Appends the UTF-8 encoding of one scalar value; tests build inputs with it.
+// UTF-8 coding for the model, the test programs and the fuzz targets alike,
+// written apart from the core's own so that no test checks the core's
+// decoder against itself.
+//
+// Appends the encoding of one scalar value.
 void append_utf8(std::string& out, char32_t c);
+
+// The scalar values of a valid UTF-8 text.
+[[nodiscard]] std::u32string decode_utf8(std::string_view text);
 
 }  // namespace ardovel::reference

@@ -6,8 +6,9 @@
 // ROOT defaults to the repository; the files land in ROOT/src/unicode/ and
 // ROOT/tests/data/: the stemmer's character tables (tables.hpp, fixture
 // unicode_properties.txt) and the tokenizer's separators
-// (separator_tables.hpp, fixture unicode_categories.txt). The output depends only on the package, so two runs give
-// identical bytes and check-tables.sh can compare a fresh run with the tree.
+// (separator_tables.hpp, fixture unicode_categories.txt). The output
+// depends only on the package, so two runs give identical bytes and
+// check-tables.sh can compare a fresh run with the tree.
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
@@ -211,7 +212,6 @@ ${whiteSpaceTable(whiteSpace)}
 
 }  // namespace ardovel::unicode_tables
 `;
-
 
 const rangeLine = (name, rs) => `${name} ${rs.map(([b, e]) => (e - b === 1 ? hex(b) : `${hex(b)}..${hex(e - 1)}`)).join(' ')}`;
 
