@@ -69,6 +69,11 @@ def scaling(build, data):
     return rows
 
 
+def sqlite_fts5(build, data):
+    return run_json([PYTHON, str(HERE / "sqlite_bench.py"), str(build / "src" / "sqlite" / "ardovel_sqlite.so"),
+                     str(data / "text-10MB.txt")])
+
+
 def cli(build):
     """The command-line tool's own benchmark, when it is there."""
     for script, command in ((HERE / "cli_bench.sh", ["bash"]), (HERE / "cli_bench.py", [PYTHON])):
@@ -112,6 +117,7 @@ def main():
     p = python_face(build, data)
     s = scaling(build, data)
     cli_report = cli(build)
+    fts5 = sqlite_fts5(build, data)["seconds"]
     search_report = search(build, data)
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
@@ -157,6 +163,10 @@ def main():
          "", "", "", ""),
         ("heap allocations of a warm `Analyzer` over the whole text", f"{text_allocs:.0f}", "", "", "0",
          verdict(text_allocs == 0)),
+        ("SQLite FTS5: indexing 10 MB of text, s (with the stop list)",
+         f"{fts5['ardovel']:.2f} ({fts5['ardovel stopwords']:.2f})", f"`unicode61`: {fts5['unicode61']:.2f}",
+         f"{fts5['ardovel'] / fts5['unicode61']:.2f}x the time", "<= 1.5x",
+         verdict(fts5["ardovel"] / fts5["unicode61"] <= 1.5)),
     ]
 
     print()

@@ -12,13 +12,15 @@ set -euo pipefail
 group=${1:-test}
 shift || true
 
-demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-mesonpy)
+# libsqlite3-dev: the headers the SQLite extension in the wheel is built with.
+demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-mesonpy libsqlite3-dev)
 # clang and its runtime: sanitizers and libFuzzer. patchelf: meson-python
 # needs it to build a wheel. hunspell-sr: the word lists the tests check
-# every answer on. postgresql-15 and its server headers: the extension is
-# built and tested against a real server.
+# every answer on. sqlite3: the shell the SQLite extension is loaded into.
+# postgresql-15 and its server headers: the extension is built and tested
+# against a real server.
 test=(clang libclang-rt-14-dev libgtest-dev python3-pytest python3-hypothesis
-  hunspell hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed mypy
+  hunspell hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed mypy sqlite3
   postgresql-15 postgresql-server-dev-15)
 # python3-matplotlib draws the recall chart.
 bench=(libbenchmark-dev libstemmer-dev libstemmer-tools python3-stemmer python3-matplotlib)

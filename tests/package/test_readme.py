@@ -36,8 +36,8 @@ CONSOLE_BLOCKS = blocks("console")
 
 
 def test_readme_has_the_examples_it_promises():
-    assert len(PYTHON_BLOCKS) == 3      # Whoosh, scikit-learn, Dask
-    assert len(CONSOLE_BLOCKS) == 4
+    assert len(PYTHON_BLOCKS) == 4      # Whoosh, scikit-learn, Dask, SQLite
+    assert len(CONSOLE_BLOCKS) == 5
     assert "ardovel-stem --tokens" in README.read_text(encoding="utf-8")
 
 

@@ -19,6 +19,7 @@ def test_wheel_holds_the_module_the_stubs_and_the_program():
     assert {name for name in names if ".dist-info/" not in name} == {
         "ardovel.cpython-311-x86_64-linux-gnu.so",
         "ardovel-stubs/__init__.pyi",
+        "ardovel_text/ardovel_sqlite.so",
         "ardovel-0.1.0.data/scripts/ardovel-stem",
     }
     assert WHEEL.name == "ardovel-0.1.0-cp311-cp311-linux_x86_64.whl"
