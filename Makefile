@@ -1,5 +1,5 @@
 # The README names these commands; each does its own set-up.
-.PHONY: demo test fresh-test fuzz bench clean
+.PHONY: demo test fresh-test fuzz bench postgres-install clean
 
 demo:
 	@tools/demo.sh
@@ -18,6 +18,20 @@ fuzz:
 # Builds the benchmarks and prints one table (see the README's Performance).
 bench:
 	@bench/run.sh
+
+# Builds the PostgreSQL extension and installs it into the directories
+# pg_config names (as root). The tests add PG_SETUP_ARGS=-Dwerror=true.
+PG_BUILD ?= build/postgres
+PG_SETUP_ARGS ?=
+postgres-install:
+	@tools/ensure-packages.sh demo postgresql-15 postgresql-server-dev-15
+	@if [ -f $(PG_BUILD)/build.ninja ]; then \
+	  meson configure $(PG_BUILD) $(PG_SETUP_ARGS) >/dev/null; \
+	else \
+	  meson setup $(PG_BUILD) -Dpostgres=true --buildtype=release $(PG_SETUP_ARGS); \
+	fi
+	@ninja -C $(PG_BUILD) src/postgres/ardovel.so src/postgres/ardovel.stop
+	@meson install -C $(PG_BUILD) --tags postgres --no-rebuild
 
 clean:
 	rm -rf build

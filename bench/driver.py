@@ -124,6 +124,18 @@ def cli(build):
     return None
 
 
+def search(build, data):
+    """Recall in FTS5 and PostgreSQL, and PostgreSQL's indexing speed, on a
+    throwaway server (bench/search_bench.py); the chart goes beside the data."""
+    done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), "run", PYTHON,
+                           str(HERE / "search_bench.py"), str(build), str(data), str(data / "recall.png")],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        said = (done.stdout + done.stderr).strip().splitlines() or [f"exit status {done.returncode}"]
+        return f"(not measured: {said[-1]})"
+    return done.stdout.strip() + f"\n\nChart: {data / 'recall.png'}"
+
+
 def cpu_model():
     try:
         for line in Path("/proc/cpuinfo").read_text().splitlines():
@@ -148,6 +160,7 @@ def main():
     x = texts(build, data)
     cli_report = cli(build)
     fts5 = sqlite_fts5(build, data)["seconds"]
+    search_report = search(build, data)
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
     core_ratio = snow["ns"] / ours["ns"]
@@ -214,6 +227,9 @@ def main():
         print()
         print("Command-line tool (bench/cli_bench):")
         print(cli_report)
+    print()
+    print("Search engines (bench/search_bench.py):")
+    print(search_report)
 
 
 if __name__ == "__main__":

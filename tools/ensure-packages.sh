@@ -18,11 +18,13 @@ demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-
 # needs it to build a wheel. hunspell-sr: the word lists the tests check
 # every answer on; hunspell: the check that it accepts every stop word.
 # python3-nltk: the NLTK stemmer adapter's test. sqlite3: the shell the
-# SQLite extension is loaded into.
+# SQLite extension is loaded into. postgresql-15 and its server headers: the
+# extension is built and tested against a real server.
 test=(clang libclang-rt-14-dev libgtest-dev python3-pytest python3-hypothesis
   hunspell hunspell-sr python3-build patchelf python3-whoosh python3-sklearn python3-distributed
-  python3-nltk mypy sqlite3)
-bench=(libbenchmark-dev libstemmer-dev libstemmer-tools python3-stemmer)
+  python3-nltk mypy sqlite3 postgresql-15 postgresql-server-dev-15)
+# python3-matplotlib draws the recall chart.
+bench=(libbenchmark-dev libstemmer-dev libstemmer-tools python3-stemmer python3-matplotlib)
 fresh=(mmdebstrap)
 
 case $group in

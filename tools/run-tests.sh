@@ -73,6 +73,7 @@ step cpp run_cpp_tests
 step unicode-tables tools/unicode/check-tables.sh
 step python run_python_tests
 step package tools/test-package.sh
+step postgres tools/test-postgres.sh
 step sanitizers tools/test-sanitizers.sh
 # The test build's fuzz targets replay the seeds (seconds); the libFuzzer
 # build replays the saved corpus too, then fuzzes each target for a while.

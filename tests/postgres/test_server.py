@@ -1,0 +1,132 @@
+"""The extension as users meet it: searching, indexes, options and their
+errors, databases of another encoding, installing without superuser
+rights, and the README's SQL."""
+import os
+import re
+import subprocess
+
+import pytest
+
+from conftest import ROOT, error_of, query
+
+# A document (Cyrillic, mixed case) and queries in other forms: Latin
+# script, capitals, ekavian for ijekavian, with and without "naj".
+DOCUMENT = "Најбоље ученице у граду читају књиге о ријекама и језерима."
+SEARCHES = [
+    ("knjigama", True),              # another case, Latin
+    ("KNJIGA", True),                # capitals
+    ("Књига", True),                 # the same script
+    ("reka", True),                  # ekavian for ijekavian
+    ("RIJEKE", True),
+    ("bolje", True),                 # without "naj"
+    ("najbolje & UČENICE", True),    # two words, both present
+    ("gradovima <-> čitaju", True),  # a phrase: adjacent words
+    ("čitaju <-> gradovima", False),  # the same words in the wrong order
+    ("knjige & mora", False),        # a word not in the document
+    ("jezik", False),                # a stem the document does not have
+]
+
+
+@pytest.mark.parametrize(("search", "found"), SEARCHES, ids=[s for s, _ in SEARCHES])
+def test_search_across_script_case_and_forms(database, search, found):
+    result = query(f"SELECT to_tsvector('ardovel', '{DOCUMENT}') @@ to_tsquery('ardovel', '{search}');", database)
+    assert result.strip() == ("t" if found else "f")
+
+
+def test_gin_index(database):
+    plan = query("""
+        CREATE TABLE articles (id int PRIMARY KEY, body text);
+        INSERT INTO articles
+          SELECT n, CASE WHEN n % 1000 = 0 THEN 'Деца читају КЊИГЕ о ријекама' ELSE 'Sunce sija nad gradom ' || n END
+          FROM generate_series(1, 20000) n;
+        CREATE INDEX articles_body ON articles USING gin (to_tsvector('ardovel', body));
+        ANALYZE articles;
+        SET enable_seqscan = off;
+        EXPLAIN (COSTS OFF) SELECT id FROM articles
+          WHERE to_tsvector('ardovel', body) @@ websearch_to_tsquery('ardovel', 'knjigama reka');
+        """, database)
+    assert "Bitmap Index Scan on articles_body" in plan
+    ids = query("""
+        SET enable_seqscan = off;
+        SELECT string_agg(id::text, ' ' ORDER BY id) FROM articles
+          WHERE to_tsvector('ardovel', body) @@ websearch_to_tsquery('ardovel', 'knjigama reka');
+        """, database)
+    assert ids.split() == [str(n) for n in range(1000, 20001, 1000)]
+
+
+def test_a_users_stop_file(database):
+    sharedir = subprocess.run(["pg_config", "--sharedir"], capture_output=True, text=True, check=True).stdout.strip()
+    stop_file = os.path.join(sharedir, "tsearch_data", f"ardovel_test_{os.getpid()}.stop")
+    try:
+        with open(stop_file, "w", encoding="utf-8") as out:
+            out.write("Књига\n\nGRAD  trailing words are ignored\n")
+    except PermissionError:
+        pytest.skip("the tests may not write into PostgreSQL's tsearch_data")
+    try:
+        name = os.path.basename(stop_file)[:-len(".stop")]
+        result = query(f"""
+            CREATE TEXT SEARCH DICTIONARY mine (TEMPLATE = ardovel, StopWords = {name});
+            SELECT ts_lexize('mine', w) FROM unnest(ARRAY['knjiga', 'КЊИГА', 'гради', 'grad', 'reka']) w;
+            DROP TEXT SEARCH DICTIONARY mine;
+            """, database)
+    finally:
+        os.remove(stop_file)
+    # "гради" normalises to "gradi", not to "grad": only the form is stopped.
+    assert result.split() == ["{}", "{}", "{grad}", "{}", "{rek}"]
+
+
+@pytest.mark.parametrize(("options", "message"), [
+    ("StopWords = nonexistent", 'could not open stop-word file ".*nonexistent.stop"'),
+    ("StopWords = ardovel, StopWords = ardovel", "multiple StopWords parameters"),
+    ("Language = serbian", 'unrecognized ardovel parameter: "language"'),
+    ("StopWords = '../ardovel'", "invalid text search configuration file name"),
+], ids=["missing file", "twice", "unknown option", "path"])
+def test_dictionary_option_errors(database, options, message):
+    error = error_of(f"CREATE TEXT SEARCH DICTIONARY wrong (TEMPLATE = ardovel, {options});", database)
+    assert re.search(message, error), error
+
+
+def test_a_database_of_another_encoding_is_told_so():
+    query("CREATE DATABASE latin1 TEMPLATE template0 ENCODING 'LATIN1' LOCALE 'C';")
+    expected = "ardovel works only in UTF8 databases, and this database's encoding is LATIN1"
+    # The dictionary is first used when CREATE EXTENSION checks its options.
+    assert expected in error_of("CREATE EXTENSION ardovel;", "latin1")
+    # ardovel_stem, declared by hand, says the same.
+    assert expected in error_of("""
+        CREATE FUNCTION ardovel_stem(text) RETURNS text AS '$libdir/ardovel', 'ardovel_stem' LANGUAGE C STRICT;
+        SELECT ardovel_stem('knjiga');
+        """, "latin1")
+
+
+def test_a_database_owner_without_superuser_rights_can_install_it():
+    query("CREATE ROLE site LOGIN; CREATE DATABASE site OWNER site TEMPLATE template0 ENCODING 'UTF8';")
+    result = query("CREATE EXTENSION ardovel; SELECT ardovel_stem('Књигама');", "site", user="site")
+    assert result.split() == ["knjig"]
+
+
+def readme_sql_blocks():
+    """The ```sql blocks of the README's PostgreSQL section, each with what
+    it prints: its "-- → " lines, in order."""
+    text = (ROOT / "README.md").read_text(encoding="utf-8")
+    start = text.index("\n## PostgreSQL\n")
+    end = text.find("\n## ", start + 1)
+    text = text[:end] if end >= 0 else text
+    found = []
+    for match in re.compile(r"^```sql\n(.*?)^```$", re.M | re.S).finditer(text, start):
+        line = text.count("\n", 0, match.start()) + 1
+        source = match.group(1)
+        expected = [l.split("-- → ", 1)[1] for l in source.splitlines() if l.startswith("-- → ")]
+        found.append(pytest.param(source, expected, id=f"README.md:{line}"))
+    return found
+
+
+README_BLOCKS = readme_sql_blocks()
+
+
+def test_readme_sql():
+    """The blocks in order, in one new database, as a reader would go."""
+    assert len(README_BLOCKS) >= 2
+    query("CREATE DATABASE readme TEMPLATE template0 ENCODING 'UTF8' LOCALE 'C.UTF-8';")
+    for block in README_BLOCKS:
+        source, expected = block.values
+        assert query(source, "readme").splitlines() == expected, block.id
