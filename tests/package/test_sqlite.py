@@ -10,14 +10,14 @@ import bisect
 import pathlib
 import sqlite3
 import subprocess
-import sysconfig
 
 import pytest
 
 import ardovel
+import ardovel_text
 from conftest import ROOT
 
-EXTENSION = pathlib.Path(sysconfig.get_path("platlib")) / "ardovel_text" / "ardovel_sqlite.so"
+EXTENSION = pathlib.Path(ardovel_text.sqlite_extension_path())
 
 
 def separator_ranges():
