@@ -13,12 +13,20 @@ build_release() {
   ninja -C build/release
 }
 
-# meson-python 0.12 keeps a native file in the source tree and, when that
-# file matches, asks Meson to reconfigure the build directory it is given,
-# which fails if that directory was never configured (a clean build/, or one
-# removed by hand). Without the file it configures afresh.
-forget_stale_native_file() {
-  [[ -f $1/meson-private/coredata.dat ]] || rm -f "$root/.mesonpy-native-file.ini"
+# Two habits of meson-python 0.12 with a build directory it is given:
+# - it keeps a native file in the source tree and, when that file matches,
+#   asks Meson to reconfigure the directory, which fails if it was never
+#   configured (a clean build/, or one removed by hand); without the file it
+#   configures afresh;
+# - it reads the install plan before building, so a plan left from before a
+#   meson.build change misses new files; regenerating first brings it up to
+#   date.
+prepare_wheel_build_dir() {
+  if [[ -f $1/meson-private/coredata.dat ]]; then
+    ninja -C "$1" build.ninja >/dev/null || true
+  else
+    rm -f "$root/.mesonpy-native-file.ini"
+  fi
 }
 
 # A virtual environment on Debian's interpreter (which has meson-python),
@@ -28,7 +36,7 @@ install_into_venv() {
   if [[ ! -x build/venv/bin/python ]]; then
     /usr/bin/python3 -m venv --system-site-packages build/venv || return 1
   fi
-  forget_stale_native_file "$root/build/pip"
+  prepare_wheel_build_dir "$root/build/pip"
   build/venv/bin/python -m pip install --quiet --no-build-isolation --no-deps --no-index \
     --config-settings=builddir="$root/build/pip" "$@" "$root"
 }

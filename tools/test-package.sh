@@ -16,7 +16,7 @@ export PIP_DISABLE_PIP_VERSION_CHECK=1 PIP_NO_INDEX=1
 
 # shellcheck source=tools/common.sh
 source tools/common.sh
-forget_stale_native_file "$root/build/pkg-wheel"
+prepare_wheel_build_dir "$root/build/pkg-wheel"
 dist=build/pkg-dist
 rm -rf "$dist"
 /usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" -C builddir="$root/build/pkg-wheel" -C setup-args=-Dwerror=true

@@ -54,6 +54,23 @@ def memory_in_use():
         return int(statm.read().split()[1]) * resource.getpagesize()
 
 
+def assert_flat(every_path, arguments, rounds):
+    """Runs every_path(*arguments) `rounds` times after a warm-up (caches,
+    free lists, arenas) and checks that neither the memory in use nor any
+    argument's reference count moved."""
+    for _ in range(rounds // 10):
+        every_path(*arguments)
+    gc.collect()
+    refcounts = [sys.getrefcount(argument) for argument in arguments]
+    before = memory_in_use()
+    for _ in range(rounds):
+        every_path(*arguments)
+    gc.collect()
+    growth = memory_in_use() - before
+    assert [sys.getrefcount(argument) for argument in arguments] == refcounts
+    assert growth < (1 << 20), f"memory in use grew by {growth} bytes"
+
+
 # ---------------------------------------------------------------- threads
 
 
@@ -134,20 +151,7 @@ def test_a_million_calls_through_every_path_leave_memory_and_refcounts_alone(mon
     assert first[:3] == ["knjig", "knjig", "dec"]
     assert first[3:] == [TypeError] * 7 + [UnicodeEncodeError, TypeError]
     calls_per_round = len(first)
-    rounds = 1_000_000 // calls_per_round // SCALE
-
-    for _ in range(rounds // 10):  # warm-up: caches, free lists, arenas
-        every_path(*arguments)
-    gc.collect()
-    refcounts = [sys.getrefcount(argument) for argument in arguments]
-    before = memory_in_use()
-    for _ in range(rounds):
-        every_path(*arguments)
-    gc.collect()
-    growth = memory_in_use() - before
-
-    assert [sys.getrefcount(argument) for argument in arguments] == refcounts
-    assert growth < (1 << 20), f"memory in use grew by {growth} bytes"
+    assert_flat(every_path, arguments, 1_000_000 // calls_per_round // SCALE)
 
 
 # ------------------------------------------------------ very large text

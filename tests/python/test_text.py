@@ -8,7 +8,6 @@ from every General_Category, and texts long enough to be analysed without
 the interpreter lock.
 """
 import ast
-import gc
 import pathlib
 import random
 import sys
@@ -20,7 +19,7 @@ import ardovel
 import ardovel_text
 from conftest import run_python
 from hostile import HostileStr
-from test_stress import SANITIZED, memory_in_use
+from test_stress import SANITIZED, assert_flat
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 SEPARATOR_CATEGORIES = {"Pc", "Pd", "Ps", "Pe", "Pi", "Pf", "Po", "Sm", "Sc", "Sk", "So", "Cc"}
@@ -367,18 +366,7 @@ def test_many_calls_through_every_path_leave_memory_and_refcounts_alone():
     # The long text just passes the size at which the lock is released.
     arguments = ["Knjige su, reke", "Knjige, reke i ДЕЦА. " * 250, ["Knjigama", "ДЕЦА", ""],
                  ardovel_text.SERBIAN_STOPWORDS, frozenset(["reke", "Knjige"])]
-    rounds = 2000 // (4 if SANITIZED else 1)
-    for _ in range(rounds // 10):
-        every_path(*arguments)
-    gc.collect()
-    refcounts = [sys.getrefcount(argument) for argument in arguments]
-    before = memory_in_use()
-    for _ in range(rounds):
-        every_path(*arguments)
-    gc.collect()
-    growth = memory_in_use() - before
-    assert [sys.getrefcount(argument) for argument in arguments] == refcounts
-    assert growth < (1 << 20), f"memory in use grew by {growth} bytes"
+    assert_flat(every_path, arguments, 2000 // (4 if SANITIZED else 1))
 
 
 def test_python_allocation_failures_end_in_answers_or_memory_error():
