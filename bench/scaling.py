@@ -27,25 +27,35 @@ def status_kib(field):
     raise KeyError(field)
 
 
+def read_text(path):
+    """The file's text as a `str` and its UTF-8 size, with the bytes freed."""
+    with open(path, "rb") as f:
+        data = f.read()
+    text = data.decode("utf-8")
+    utf8_size = len(data)
+    del data
+    gc.collect()
+    return text, utf8_size
+
+
+def reset_peak():
+    """Resets the high-water mark of resident memory; False where refused."""
+    try:
+        with open("/proc/self/clear_refs", "w") as refs:
+            refs.write("5")
+        return True
+    except OSError:
+        return False
+
+
 def main():
     sys.path.insert(0, sys.argv[1])
     import ardovel
 
     repeats = int(sys.argv[3]) if len(sys.argv) > 3 else 3
     baseline_kib = status_kib("VmRSS")
-    with open(sys.argv[2], "rb") as f:
-        data = f.read()
-    text = data.decode("utf-8")
-    utf8_size = len(data)
-    del data
-    gc.collect()
-
-    try:
-        with open("/proc/self/clear_refs", "w") as refs:
-            refs.write("5")
-        reset = True
-    except OSError:
-        reset = False
+    text, utf8_size = read_text(sys.argv[2])
+    reset = reset_peak()
     before_kib = status_kib("VmRSS")
     start = time.perf_counter()
     stem = ardovel.stem_py(text)

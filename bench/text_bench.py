@@ -16,7 +16,6 @@ bench/scaling.py measures stem_py.
 
 Both print JSON.
 """
-import gc
 import json
 import re
 import statistics
@@ -24,7 +23,7 @@ import sys
 import threading
 import time
 
-from scaling import status_kib
+from scaling import read_text, reset_peak, status_kib
 
 
 def speed(text, repeats):
@@ -104,18 +103,8 @@ def threads(text, repeats):
 def memory(path):
     import ardovel_text
 
-    with open(path, "rb") as f:
-        data = f.read()
-    text = data.decode("utf-8")
-    utf8_bytes = len(data)
-    del data
-    gc.collect()
-    try:
-        with open("/proc/self/clear_refs", "w") as refs:
-            refs.write("5")
-        reset = True
-    except OSError:
-        reset = False
+    text, utf8_bytes = read_text(path)
+    reset = reset_peak()
     before_kib = status_kib("VmRSS")
     stems = ardovel_text.analyze(text)
     peak_kib = status_kib("VmHWM")
