@@ -53,18 +53,15 @@ Outcome<TextUtf8> text_argument(const char* function, PyObject* text) {
 // the references of all its uses, added here in one go: adding them token
 // by token would touch a random object per token, a cache miss each time
 // when the vocabulary is large.
-Outcome<std::vector<OwnedRef>> stem_objects(const StemSet& stems) {
+Outcome<std::vector<OwnedRef>> stem_objects(const TextStems& found) {
   std::vector<OwnedRef> objects;
-  objects.reserve(stems.size());
-  for (std::size_t number = 0; number < stems.size(); ++number) {
-    OwnedRef str = OwnedRef::steal(py::str_from_utf8(stems[number]));
+  objects.reserve(found.stems.size());
+  for (std::size_t number = 0; number < found.stems.size(); ++number) {
+    OwnedRef str = OwnedRef::steal(py::str_from_utf8(found.stems[number]));
     if (!str) return PyError::fetch_pending();
+    for (std::uint32_t uses = found.uses[number]; uses > 0; --uses) Py_INCREF(str.get());
     objects.push_back(std::move(str));
   }
-  stems.for_each_use_count([&](std::size_t number, std::uint32_t uses) {
-    PyObject* str = objects[number].get();
-    for (; uses > 0; --uses) Py_INCREF(str);
-  });
   return objects;
 }
 
@@ -73,7 +70,7 @@ Outcome<std::vector<OwnedRef>> stem_objects(const StemSet& stems) {
 // result was abandoned) are given back.
 class StemUses {
  public:
-  StemUses(const std::vector<OwnedRef>& objects, const std::vector<std::uint32_t>& numbers) noexcept
+  StemUses(const std::vector<OwnedRef>& objects, const BlockArray<std::uint32_t>& numbers) noexcept
       : objects_(objects), numbers_(numbers) {}
   StemUses(const StemUses&) = delete;
   StemUses& operator=(const StemUses&) = delete;
@@ -84,12 +81,12 @@ class StemUses {
 
  private:
   const std::vector<OwnedRef>& objects_;
-  const std::vector<std::uint32_t>& numbers_;
+  const BlockArray<std::uint32_t>& numbers_;
   std::size_t next_ = 0;
 };
 
 Outcome<OwnedRef> stems_list(const TextStems& found) {
-  return stem_objects(found.stems).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
+  return stem_objects(found).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
     StemUses uses(objects, found.numbers);
     const auto count = static_cast<Py_ssize_t>(found.numbers.size());
     OwnedRef list = OwnedRef::steal(PyList_New(count));
@@ -103,7 +100,7 @@ Outcome<OwnedRef> stems_list(const TextStems& found) {
 // never be part of a cycle, so it leaves the collector's care at once:
 // otherwise every collection while the list grows would walk all of them.
 Outcome<OwnedRef> token_list(const TextStems& found) {
-  return stem_objects(found.stems).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
+  return stem_objects(found).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
     StemUses uses(objects, found.numbers);
     const auto count = static_cast<Py_ssize_t>(found.numbers.size());
     OwnedRef list = OwnedRef::steal(PyList_New(count));

@@ -7,20 +7,44 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include <sys/mman.h>
 
 #include "analysis/analyzer.hpp"
 
 namespace ardovel::text_module {
+
+void* block_detail::allocate(std::size_t& bytes, std::size_t alignment) {
+  constexpr std::size_t huge_page = std::size_t{2} << 20;
+  const bool huge = bytes >= huge_page;
+  const std::size_t unit = huge ? huge_page : alignment;
+  bytes = (bytes + unit - 1) / unit * unit;
+  void* block = std::aligned_alloc(unit, bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  // Only advice: where huge pages are not to be had, small ones serve.
+  if (huge) madvise(block, bytes, MADV_HUGEPAGE);
+  return block;
+}
+
 namespace {
 
-constexpr std::size_t first_slot_count = 256;
-
-// Stems are looked up this many at a time, each batch's slots fetched this
-// far ahead of their use: enough misses in flight to hide most of their wait.
-constexpr std::size_t batch_size = 256;
+// About this many tokens to a bucket: its table and the stems it has seen
+// stay in the processor's nearest caches.
+constexpr std::size_t tokens_per_bucket = 1024;
+constexpr int most_bucket_bits = 16;
+// Entries are fetched this far ahead of their turn.
 constexpr std::size_t prefetch_distance = 16;
+
+// GCC drops __builtin_prefetch from code it optimises at link time, so on
+// x86-64 the instruction is written out.
+inline void prefetch_line(const void* address) noexcept {
+#if defined(__x86_64__)
+  asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
+#else
+  __builtin_prefetch(address);
+#endif
+}
 
 constexpr std::uint64_t mix(std::uint64_t h) noexcept {
   h ^= h >> 33;
@@ -31,134 +55,157 @@ constexpr std::uint64_t mix(std::uint64_t h) noexcept {
   return h;
 }
 
-// Stems waiting for their lookup: copied, since a term's stem lives only
-// until the analyzer's next token.
-class Batch {
- public:
-  void push(std::string_view stem) {
-    bytes_.append(stem);
-    ends_.push_back(bytes_.size());
+// The first `size` (at most eight) bytes at `bytes`, first byte lowest,
+// zero-padded, read without a call to memcpy and without reading past them.
+std::uint64_t load_padded(const char* bytes, std::size_t size) noexcept {
+  const auto byte = [&](std::size_t at) { return std::uint64_t{static_cast<unsigned char>(bytes[at])} << (8 * at); };
+  if constexpr (std::endian::native != std::endian::little) {
+    std::uint64_t word = 0;
+    for (std::size_t at = 0; at < size; ++at) word |= byte(at);
+    return word;
   }
-  [[nodiscard]] bool full() const noexcept { return ends_.size() == batch_size; }
-
-  void look_up(StemSet& stems, std::vector<std::uint32_t>& numbers) {
-    keys_.clear();
-    std::size_t begin = 0;
-    for (const std::size_t end : ends_) {
-      keys_.push_back(StemSet::key_of(std::string_view(bytes_).substr(begin, end - begin)));
-      begin = end;
-    }
-    for (std::size_t i = 0; i < std::min(prefetch_distance, keys_.size()); ++i) stems.prefetch(keys_[i]);
-    for (std::size_t i = 0; i < keys_.size(); ++i) {
-      if (i + prefetch_distance < keys_.size()) stems.prefetch(keys_[i + prefetch_distance]);
-      numbers.push_back(stems.add(keys_[i]));
-    }
-    bytes_.clear();
-    ends_.clear();
+  if (size >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
   }
+  if (size >= 4) {
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + size - 4, 4);
+    return low | std::uint64_t{high} << (8 * (size - 4));
+  }
+  if (size == 0) return 0;
+  return byte(0) | byte(size / 2) | byte(size - 1);
+}
 
- private:
-  std::string bytes_;
-  std::vector<std::size_t> ends_;
-  std::vector<StemSet::Key> keys_;
+// A kept token's stem as the buckets see it. The hash, the size and the
+// first sixteen bytes settle equality without reading the stem itself for
+// all but the longest stems.
+struct Entry {
+  Entry(std::string_view stem, std::uint32_t offset) noexcept
+      : head{load_padded(stem.data(), std::min<std::size_t>(stem.size(), 8)),
+             stem.size() > 8 ? load_padded(stem.data() + 8, std::min<std::size_t>(stem.size() - 8, 8)) : 0},
+        offset(offset),
+        size(static_cast<std::uint32_t>(stem.size())) {
+    std::uint64_t h = mix(head[0] ^ (stem.size() * 0x9E3779B97F4A7C15ULL)) ^ head[1];
+    if (stem.size() > sizeof head) h ^= std::hash<std::string_view>{}(stem.substr(sizeof head));
+    hash = mix(h);
+  }
+  std::uint64_t hash = 0;
+  std::uint64_t head[2];  // bytes 0..15, zero-padded
+  std::uint32_t offset;   // where the stem starts among all the stems
+  std::uint32_t size;
 };
 
 }  // namespace
 
-StemSet::Key StemSet::key_of(std::string_view stem) noexcept {
-  Key key{0, {0, 0}, stem};
-  std::memcpy(key.head, stem.data(), std::min(stem.size(), sizeof key.head));
-  std::uint64_t h = mix(key.head[0] ^ (stem.size() * 0x9E3779B97F4A7C15ULL)) ^ key.head[1];
-  if (stem.size() > sizeof key.head) h ^= std::hash<std::string_view>{}(stem.substr(sizeof key.head));
-  key.hash = mix(h);
-  return key;
-}
-
-void StemSet::prefetch(const Key& key) const noexcept {
-  if (!slots_.empty()) __builtin_prefetch(&slots_[key.hash >> shift_]);
-}
-
-bool StemSet::holds(const Slot& slot, const Key& key) const noexcept {
-  if (slot.hash_high != key.hash >> 32 || slot.size != key.stem.size() || slot.head[0] != key.head[0] ||
-      slot.head[1] != key.head[1]) {
-    return false;
-  }
-  return key.stem.size() <= sizeof key.head || (*this)[slot.number_plus_one - 1] == key.stem;
-}
-
-std::uint32_t StemSet::add(const Key& key) {
-  if (4 * (ends_.size() + 1) > 3 * slots_.size()) grow();
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t at = key.hash >> shift_;; at = (at + 1) & mask) {
-    Slot& slot = slots_[at];
-    if (slot.number_plus_one == 0) {
-      // The number and the size must fit the slot (a stem is at most a few
-      // bytes longer than its token, which may be a whole text).
-      if (ends_.size() >= std::numeric_limits<std::uint32_t>::max() - 1 ||
-          key.stem.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::bad_alloc();
-      }
-      bytes_.append(key.stem);
-      ends_.push_back(bytes_.size());
-      slot = {static_cast<std::uint32_t>(key.hash >> 32), 1, {key.head[0], key.head[1]},
-              static_cast<std::uint32_t>(key.stem.size()), static_cast<std::uint32_t>(ends_.size())};
-      return slot.number_plus_one - 1;
-    }
-    if (holds(slot, key)) {
-      if (slot.uses == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-      ++slot.uses;
-      return slot.number_plus_one - 1;
-    }
-  }
-}
-
-StemSet::Slots::Slots(std::size_t count) : count_(count) {
-  constexpr std::size_t huge_page = std::size_t{2} << 20;
-  std::size_t bytes = count * sizeof(Slot);
-  const bool huge = bytes >= huge_page;
-  if (huge) bytes = (bytes + huge_page - 1) / huge_page * huge_page;
-  void* block = std::aligned_alloc(huge ? huge_page : alignof(Slot), bytes);
-  if (block == nullptr) throw std::bad_alloc();
-  // Only advice: where huge pages are not to be had, small ones serve.
-  if (huge) madvise(block, bytes, MADV_HUGEPAGE);
-  std::memset(block, 0, bytes);
-  block_.reset(static_cast<Slot*>(block));
-}
-
-void StemSet::Slots::Free::operator()(Slot* block) const noexcept { std::free(block); }
-
-// The old slots are visited in order, and their homes in the new table come
-// in the same order, so both tables are walked front to back.
-void StemSet::grow() {
-  const std::size_t count = slots_.empty() ? first_slot_count : 2 * slots_.size();
-  // Home slots come from the hash's upper half alone.
-  if (count > (std::size_t{1} << 32)) throw std::bad_alloc();
-  Slots grown(count);
-  const int shift = 64 - std::countr_zero(count);
-  const std::size_t mask = count - 1;
-  for (const Slot& slot : slots_) {
-    if (slot.number_plus_one == 0) continue;
-    std::size_t at = slot.hash_high >> (shift - 32);
-    while (grown[at].number_plus_one != 0) at = (at + 1) & mask;
-    grown[at] = slot;
-  }
-  slots_ = std::move(grown);
-  shift_ = shift;
-}
-
 struct StemCollector::State {
   State(const analysis::StopWords& stop_words, Offsets offsets) : analyzer(stop_words), offsets(offsets) {}
+
+  void keep(std::string_view stem) {
+    BlockArray<char>& bytes = all_stems;
+    // Offsets and numbers are 32 bits wide.
+    if (bytes.size() + stem.size() > std::numeric_limits<std::uint32_t>::max() ||
+        entries.size() >= std::numeric_limits<std::uint32_t>::max()) {
+      throw std::bad_alloc();
+    }
+    entries.emplace_back(stem, static_cast<std::uint32_t>(bytes.size()));
+    bytes.append(stem.data(), stem.size());
+  }
+
+  [[nodiscard]] bool same_stem(const Entry& a, const Entry& b) const noexcept {
+    if (a.hash != b.hash || a.size != b.size || a.head[0] != b.head[0] || a.head[1] != b.head[1]) return false;
+    if (a.size <= sizeof a.head) return true;
+    return std::memcmp(all_stems.data() + a.offset, all_stems.data() + b.offset, a.size) == 0;
+  }
+
+  // Gives every entry the number of its stem.
+  void number_stems();
+
   analysis::Analyzer analyzer;
   Offsets offsets;
-  Batch batch;
+  BlockArray<Entry> entries;  // each kept token's, in text order
+  BlockArray<char> all_stems;  // each kept token's stem, end to end, in text order
   TextStems found;
 };
+
+// The entries are put in order of their bucket (by counting), then each
+// bucket is settled with a hash table of its own, which holds indices into
+// the stems the bucket has seen so far. A bucket's numbers are consecutive,
+// so its uses and places are at hand too. The distinct stems are copied
+// out in number order, for the result objects to be made from in order.
+void StemCollector::State::number_stems() {
+  const std::size_t count = entries.size();
+  found.numbers.assign_zeros(count);
+  if (count == 0) return;
+  // At most one distinct stem per token; room never touched costs nothing.
+  found.stems.places_.reserve(count);
+  found.stems.bytes_.reserve(all_stems.size());
+  found.uses.reserve(count);
+  const int bits = std::min(most_bucket_bits, static_cast<int>(std::bit_width(count / tokens_per_bucket)));
+  const auto bucket_of = [bits](const Entry& entry) -> std::size_t {
+    return bits == 0 ? 0 : static_cast<std::size_t>(entry.hash >> (64 - bits));
+  };
+  const std::size_t bucket_count = std::size_t{1} << bits;
+
+  std::vector<std::uint32_t> starts(bucket_count + 1, 0);
+  for (const Entry& entry : entries) ++starts[bucket_of(entry) + 1];
+  for (std::size_t bucket = 0; bucket < bucket_count; ++bucket) starts[bucket + 1] += starts[bucket];
+  BlockArray<std::uint32_t> order;
+  order.assign_zeros(count);
+  {
+    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+    for (std::size_t index = 0; index < count; ++index) {
+      order[next[bucket_of(entries[index])]++] = static_cast<std::uint32_t>(index);
+    }
+  }
+
+  std::vector<std::uint32_t> table;  // a seen stem's index plus one, or 0
+  std::vector<const Entry*> seen;
+  for (std::size_t bucket = 0; bucket < bucket_count; ++bucket) {
+    const std::size_t begin = starts[bucket];
+    const std::size_t end = starts[bucket + 1];
+    const std::size_t slots = std::bit_ceil(std::max<std::size_t>(16, 2 * (end - begin)));
+    table.assign(slots, 0);
+    seen.clear();
+    const std::size_t first_number = found.stems.places_.size();
+    for (std::size_t at = begin; at < end; ++at) {
+      // The entry is fetched first, and then, once it is at hand, its stem.
+      if (at + 2 * prefetch_distance < end) prefetch_line(&entries[order[at + 2 * prefetch_distance]]);
+      if (at + prefetch_distance < end) prefetch_line(all_stems.data() + entries[order[at + prefetch_distance]].offset);
+      const std::uint32_t index = order[at];
+      const Entry& entry = entries[index];
+      std::size_t number;
+      for (std::size_t slot = entry.hash & (slots - 1);; slot = (slot + 1) & (slots - 1)) {
+        const std::uint32_t held = table[slot];
+        if (held == 0) {
+          number = found.stems.places_.size();
+          table[slot] = static_cast<std::uint32_t>(seen.size() + 1);
+          seen.push_back(&entry);
+          found.stems.places_.push_back({static_cast<std::uint32_t>(found.stems.bytes_.size()), entry.size});
+          found.stems.bytes_.append(all_stems.data() + entry.offset, entry.size);
+          found.uses.push_back(1);
+          break;
+        }
+        if (same_stem(*seen[held - 1], entry)) {
+          number = first_number + held - 1;
+          ++found.uses[number];
+          break;
+        }
+      }
+      found.numbers[index] = static_cast<std::uint32_t>(number);
+    }
+  }
+}
 
 StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes)
     : state_(std::make_unique<State>(stop_words, offsets)) {
   // Serbian running text has a token for every six bytes or more.
   const std::size_t tokens = expected_bytes / 6;
-  state_->found.numbers.reserve(tokens);
+  state_->entries.reserve(tokens);
+  state_->all_stems.reserve(expected_bytes);
   if (offsets == Offsets::keep) state_->found.chars.reserve(tokens);
 }
 
@@ -170,13 +217,12 @@ void StemCollector::add(std::string_view piece, std::size_t first_char) {
     if (state.offsets == Offsets::keep) {
       state.found.chars.push_back({first_char + term.token.chars.begin, first_char + term.token.chars.end});
     }
-    state.batch.push(term.stem);
-    if (state.batch.full()) state.batch.look_up(state.found.stems, state.found.numbers);
+    state.keep(term.stem);
   });
 }
 
 TextStems StemCollector::finish() {
-  state_->batch.look_up(state_->found.stems, state_->found.numbers);
+  state_->number_stems();
   return std::move(state_->found);
 }
 

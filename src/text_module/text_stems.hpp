@@ -9,6 +9,13 @@
 // its code-point span when asked). Texts repeat their words, so the second
 // phase makes one `str` per distinct stem rather than one per token, which
 // also keeps the result's memory near one pointer per token.
+//
+// Telling which tokens share a stem is the costly part when the vocabulary
+// is large: one hash table over the whole text makes every lookup a cache
+// miss, which costs more than stemming the token. So the stems are first
+// written down in text order, then sorted into buckets by their hash's top
+// bits, and each bucket is settled with a table small enough to stay in
+// the cache. Every step walks its arrays in order.
 #pragma once
 
 #include <cstddef>
@@ -20,93 +27,34 @@
 
 #include "analysis/stopwords.hpp"
 #include "analysis/tokenizer.hpp"
+#include "text_module/block_array.hpp"
 
 namespace ardovel::text_module {
 
-// Distinct byte strings, numbered from 0 in the order they were first added.
-//
-// A large vocabulary makes every lookup a cache miss, which costs more than
-// stemming the token, so the table is laid out for misses: a slot holds the
-// stem's hash, size and first sixteen bytes and its count of uses, so that
-// most lookups read and write one slot and nothing else; lookups are made in batches that fetch their slots
-// ahead (see `prefetch`); and the home slot is given by the hash's high
-// bits, so that growing the table walks both tables in order.
-class StemSet {
+// The distinct stems of a text, numbered from 0, end to end in one buffer.
+class DistinctStems {
  public:
-  struct Key {
-    std::uint64_t hash;
-    std::uint64_t head[2];  // the first sixteen bytes, zero-padded
-    std::string_view stem;
-  };
-  [[nodiscard]] static Key key_of(std::string_view stem) noexcept;
-
-  // Asks for the key's home slot to be brought into the cache.
-  void prefetch(const Key& key) const noexcept;
-
-  // The number of the key's stem, adding it when it is new, and counting
-  // one more use of it. Only std::bad_alloc can escape (also when it would
-  // be the 2^32-th stem, or the 2^32-th use of one).
-  std::uint32_t add(const Key& key);
-
-  [[nodiscard]] std::size_t size() const noexcept { return ends_.size(); }
-  // Calls uses(number, count) for every stem with the number of times it
-  // was added, in no particular order.
-  template <class Uses>
-  void for_each_use_count(Uses&& uses) const {
-    for (const Slot& slot : slots_) {
-      if (slot.number_plus_one != 0) uses(std::size_t{slot.number_plus_one - 1}, slot.uses);
-    }
-  }
+  [[nodiscard]] std::size_t size() const noexcept { return places_.size(); }
   [[nodiscard]] std::string_view operator[](std::size_t number) const noexcept {
-    const std::size_t begin = number == 0 ? 0 : ends_[number - 1];
-    return std::string_view(bytes_).substr(begin, ends_[number] - begin);
+    return {bytes_.data() + places_[number].offset, places_[number].size};
   }
 
  private:
-  // Linear probing, at most three quarters full; two slots to a cache line.
-  struct alignas(32) Slot {
-    std::uint32_t hash_high = 0;  // the hash's upper half, which also gives the home slot
-    std::uint32_t uses = 0;
-    std::uint64_t head[2] = {0, 0};
-    std::uint32_t size = 0;
-    std::uint32_t number_plus_one = 0;  // 0: a free slot
+  friend class StemCollector;
+  struct Place {
+    std::uint32_t offset;
+    std::uint32_t size;
   };
-  // Zeroed slots in one block. A block of 2 MiB or more asks the kernel for
-  // huge pages: lookups land on random pages, and with 4 KiB pages nearly
-  // each would miss the TLB, and the first touch of each fault.
-  class Slots {
-   public:
-    Slots() noexcept = default;
-    explicit Slots(std::size_t count);
-    [[nodiscard]] std::size_t size() const noexcept { return count_; }
-    [[nodiscard]] bool empty() const noexcept { return count_ == 0; }
-    Slot& operator[](std::size_t at) noexcept { return block_.get()[at]; }
-    const Slot& operator[](std::size_t at) const noexcept { return block_.get()[at]; }
-    [[nodiscard]] const Slot* begin() const noexcept { return block_.get(); }
-    [[nodiscard]] const Slot* end() const noexcept { return block_.get() + count_; }
-
-   private:
-    struct Free {
-      void operator()(Slot* block) const noexcept;
-    };
-    std::unique_ptr<Slot[], Free> block_;
-    std::size_t count_ = 0;
-  };
-
-  [[nodiscard]] bool holds(const Slot& slot, const Key& key) const noexcept;
-  void grow();
-
-  std::string bytes_;               // every distinct stem, end to end
-  std::vector<std::size_t> ends_;   // where each one ends in bytes_
-  Slots slots_;                     // a power of two in size, or none
-  int shift_ = 64;                  // hash >> shift_ is the home slot
+  BlockArray<char> bytes_;
+  BlockArray<Place> places_;
 };
 
 // A text's kept tokens, in order.
 struct TextStems {
-  StemSet stems;
-  std::vector<std::uint32_t> numbers;   // each kept token's stem number
-  std::vector<analysis::Span> chars;    // each kept token's code points, when asked for
+  DistinctStems stems;
+  BlockArray<std::uint32_t> numbers;  // each kept token's stem number
+  BlockArray<std::uint32_t> uses;     // how many kept tokens have each stem
+  BlockArray<analysis::Span> chars;   // each kept token's code points, when asked for
 };
 
 enum class Offsets { skip, keep };

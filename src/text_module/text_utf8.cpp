@@ -5,19 +5,22 @@ namespace {
 
 constexpr bool is_surrogate(Py_UCS4 c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
 
-// One pass, surrogates noted on the way; most text is ASCII or two-byte
-// letters, which go first.
+// One pass, surrogates noted on the way. Most text is ASCII and two-byte
+// letters (Cyrillic, Latin with diacritics) mixed word by word, so those
+// two go one way without a branch between them: two bytes are written
+// and the second kept only for a two-byte character. The output has room
+// for it: at least two bytes per unit.
 template <class Unit>
 std::optional<std::size_t> encode_units(const Unit* units, std::size_t count, char* out) noexcept {
   char* const start = out;
   bool surrogate = false;
   for (std::size_t i = 0; i < count; ++i) {
     const Py_UCS4 c = units[i];
-    if (c < 0x80) {
-      *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *out++ = static_cast<char>(0xC0 | (c >> 6));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    if (c < 0x800) {
+      const bool two = c >= 0x80;
+      out[0] = static_cast<char>(two ? 0xC0 | (c >> 6) : c);
+      out[1] = static_cast<char>(0x80 | (c & 0x3F));
+      out += 1 + static_cast<std::size_t>(two);
     } else if (c < 0x10000) {
       surrogate |= is_surrogate(c);
       *out++ = static_cast<char>(0xE0 | (c >> 12));
