@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,10 @@ namespace {
 constexpr std::size_t block_per_thread = std::size_t{1} << 20;
 // Below this a share is not worth a thread.
 constexpr std::size_t min_share = std::size_t{16} << 10;
+// Each thread's part of a block comes in a few shares, taken in turn by
+// whichever thread is free: threads seldom run at the same speed on a shared
+// machine, and with one share each the fast one would wait for the slow one.
+constexpr std::size_t shares_per_thread = 4;
 
 // Threads worth using: the processors this process may run on, at most eight.
 std::size_t worker_count() {
@@ -61,9 +66,13 @@ class InputFile {
 }  // namespace
 
 Run::Run(Mode mode, const analysis::StopWords& stop_words, std::optional<Decoder> decoder)
-    : mode_(mode), stop_words_(stop_words), shares_(worker_count()), buffer_(block_per_thread * shares_.size()) {
+    : mode_(mode),
+      stop_words_(stop_words),
+      workers_(worker_count()),
+      shares_(workers_ * shares_per_thread),
+      buffer_(block_per_thread * workers_) {
   for (Share& share : shares_) {
-    share.out.reserve(block_per_thread + block_per_thread / 2);
+    share.out.reserve((block_per_thread + block_per_thread / 2) / shares_per_thread);
     share.answerer = Answerer(mode, stop_words);
   }
   if (decoder) decoded_.emplace(std::move(*decoder), buffer_.block_size());
@@ -155,7 +164,10 @@ bool Run::answer_long_line(const FirstLine& first, std::string_view name, std::s
 bool Run::answer_block(std::string_view block, bool last, std::string_view name, std::size_t& lines) {
   const std::size_t used = cut_into_shares(block, last, shares_, min_share);
   number_shares(used, lines);
-  run_in_parallel(used, [this](std::size_t i) { shares_[i].stem(); });
+  std::atomic<std::size_t> next{0};
+  run_in_parallel(std::min(workers_, used), [&](std::size_t /*thread*/) {
+    for (std::size_t i = next++; i < used; i = next++) shares_[i].stem();
+  });
   for (std::size_t i = 0; i < used; ++i) {
     const Share& share = shares_[i];
     if (!write(share.out)) return false;

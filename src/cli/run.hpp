@@ -39,6 +39,7 @@ class Run {
 
   Mode mode_;
   analysis::StopWords stop_words_;
+  std::size_t workers_;  // threads a block is stemmed on
   std::vector<Share> shares_;
   LineBuffer buffer_;
   std::optional<DecodedInput> decoded_;

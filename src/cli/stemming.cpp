@@ -55,11 +55,42 @@ std::size_t Answerer::answer_unchecked(std::string_view line, std::size_t number
   return invalid;
 }
 
+namespace {
+
+std::size_t count_line_ends(std::string_view text) noexcept {
+  std::size_t count = 0;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) ++count;
+  return count;
+}
+
+}  // namespace
+
+// No token holds a line end, so the tokens of whole lines are those of each
+// line in turn: the share is checked once and, up to the line of its first
+// ill-formed byte, analysed in one call that takes it as valid.
+void Share::stem_tokens() {
+  const std::string_view lines_text = last ? text : text.substr(0, text.rfind('\n') + 1);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(lines_text.data());
+  const std::size_t bad = find_invalid_utf8(bytes, lines_text.size());
+  std::string_view good = lines_text;
+  if (bad != lines_text.size()) {
+    invalid = bad;
+    line_start = text.rfind('\n', bad) + 1;  // npos + 1 is 0
+    good = text.substr(0, line_start);
+  }
+  answerer.answer_valid_tokens(good, out);
+  lines = count_line_ends(good);
+}
+
 void Share::stem() {
   out.clear();
   lines = 0;
   invalid = text.size();
   line_start = 0;
+  if (answerer.mode() == Mode::tokens) {
+    stem_tokens();
+    return;
+  }
   for (std::size_t at = 0; at < text.size();) {
     const FirstLine first = first_line(text.substr(at));
     if (!first.ended && !last) break;

@@ -43,6 +43,11 @@ class Answerer {
   // or line.size() once the answers are appended.
   std::size_t answer_unchecked(std::string_view line, std::size_t number, std::string& out);
 
+  // In token mode, appends the answers to whole lines of valid UTF-8.
+  void answer_valid_tokens(std::string_view lines, std::string& out) {
+    analyzer_.analyze(lines, [&](const analysis::Term& term) { out.append(term.stem).push_back('\n'); });
+  }
+
  private:
   void append(const analysis::Term& term, std::size_t number, std::string& out) const;
 
@@ -90,6 +95,9 @@ struct Share {
   // final "\n") up to the first that is not valid UTF-8.
   void stem();
   [[nodiscard]] bool valid() const noexcept { return invalid == text.size(); }
+
+ private:
+  void stem_tokens();
 };
 
 // Cuts `block` into at most shares.size() shares, each ending at a line end

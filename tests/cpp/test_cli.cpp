@@ -287,6 +287,7 @@ TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
   const Case cases[] = {
       {"Knjigama\r\nДЈЕЦА\n\ntail\r", Mode::lines, false, true, "knjig\ndjek\n\ntail\r\n", 3, valid, 0},
       {"Knjigama\nunfinished", Mode::lines, false, false, "knjig\n", 1, valid, 0},
+      {"Knjigama\nunfinished\xff", Mode::tokens, false, false, "knjig\n", 1, valid, 0},
       // A stop word still has its line, so answers match lines.
       {"su\nKnjigama\nСУ\nsuza\n", Mode::lines, true, false, "\nknjig\n\nsuz\n", 4, valid, 0},
       // Tokens end at punctuation; an empty stem and an empty line give nothing.
