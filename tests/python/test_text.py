@@ -115,6 +115,8 @@ TEXTS = [pytest.param(path.read_text(encoding="utf-8"), id=path.name) for path i
     # Longer than the pieces a text is encoded in, within and across them.
     pytest.param("ж" * 40_000 + " Knjige, " + "ДЕЦА " * 7000 + "ж" * 20_000, id="long-tokens-and-pieces"),
     pytest.param("".join(EVERY_CATEGORY["Lu"] + EVERY_CATEGORY["Mn"]) * 3, id="letters-and-marks"),
+    # Long stems alike in their first bytes and their size, over many buckets.
+    pytest.param(" ".join(["ž" * 12 + end for end in ("ba", "ca", "bb", "b")] * 900), id="long-stems-alike"),
     pytest.param("", id="empty"),
     pytest.param(" ,.\u3000\u2028!", id="separators-only"),
 ]
