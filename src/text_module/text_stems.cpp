@@ -82,22 +82,22 @@ std::uint64_t load_padded(const char* bytes, std::size_t size) noexcept {
   return byte(0) | byte(size / 2) | byte(size - 1);
 }
 
-// A kept token's stem as the buckets see it. The hash, the size and the
-// first sixteen bytes settle equality without reading the stem itself for
-// all but the longest stems.
+// A kept token's stem as the buckets see it: small, since a text has one
+// per token. Equal hashes and sizes are confirmed against the stems
+// themselves, which have been fetched ahead by then.
 struct Entry {
   Entry(std::string_view stem, std::uint32_t offset) noexcept
-      : head{load_padded(stem.data(), std::min<std::size_t>(stem.size(), 8)),
-             stem.size() > 8 ? load_padded(stem.data() + 8, std::min<std::size_t>(stem.size() - 8, 8)) : 0},
-        offset(offset),
-        size(static_cast<std::uint32_t>(stem.size())) {
-    std::uint64_t h = mix(head[0] ^ (stem.size() * 0x9E3779B97F4A7C15ULL)) ^ head[1];
-    if (stem.size() > sizeof head) h ^= std::hash<std::string_view>{}(stem.substr(sizeof head));
+      : offset(offset), size(static_cast<std::uint32_t>(stem.size())) {
+    const std::size_t head_size = std::min<std::size_t>(stem.size(), 8);
+    std::uint64_t h = mix(load_padded(stem.data(), head_size) ^ (stem.size() * 0x9E3779B97F4A7C15ULL));
+    if (stem.size() > 8) {
+      h ^= load_padded(stem.data() + 8, std::min<std::size_t>(stem.size() - 8, 8));
+      if (stem.size() > 16) h ^= std::hash<std::string_view>{}(stem.substr(16));
+    }
     hash = mix(h);
   }
   std::uint64_t hash = 0;
-  std::uint64_t head[2];  // bytes 0..15, zero-padded
-  std::uint32_t offset;   // where the stem starts among all the stems
+  std::uint32_t offset;  // where the stem starts among all the stems
   std::uint32_t size;
 };
 
@@ -118,9 +118,8 @@ struct StemCollector::State {
   }
 
   [[nodiscard]] bool same_stem(const Entry& a, const Entry& b) const noexcept {
-    if (a.hash != b.hash || a.size != b.size || a.head[0] != b.head[0] || a.head[1] != b.head[1]) return false;
-    if (a.size <= sizeof a.head) return true;
-    return std::memcmp(all_stems.data() + a.offset, all_stems.data() + b.offset, a.size) == 0;
+    if (a.hash != b.hash || a.size != b.size) return false;
+    return a.size == 0 || std::memcmp(all_stems.data() + a.offset, all_stems.data() + b.offset, a.size) == 0;
   }
 
   // Gives every entry the number of its stem.
