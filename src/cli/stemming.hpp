@@ -45,7 +45,7 @@ class Answerer {
 
   // In token mode, appends the answers to whole lines of valid UTF-8.
   void answer_valid_tokens(std::string_view lines, std::string& out) {
-    analyzer_.analyze(lines, [&](const analysis::Term& term) { out.append(term.stem).push_back('\n'); });
+    analyzer_.analyze(lines, [&](const analysis::Term& term) { append(term, 0, out); });
   }
 
  private:

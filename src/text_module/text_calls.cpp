@@ -85,41 +85,49 @@ class StemUses {
   std::size_t next_ = 0;
 };
 
-Outcome<OwnedRef> stems_list(const TextStems& found) {
-  return stem_objects(found).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
-    StemUses uses(objects, found.numbers);
-    const auto count = static_cast<Py_ssize_t>(found.numbers.size());
-    OwnedRef list = OwnedRef::steal(PyList_New(count));
-    if (!list) return PyError::fetch_pending();
-    for (Py_ssize_t index = 0; index < count; ++index) PyList_SET_ITEM(list.get(), index, uses.take_next());
-    return list;
-  });
-}
-
-// (stem, start, end) per kept token. A tuple of a str and two ints can
-// never be part of a cycle, so it leaves the collector's care at once:
-// otherwise every collection while the list grows would walk all of them.
-Outcome<OwnedRef> token_list(const TextStems& found) {
+// One item per kept token, in order: make_item(index, stem) turns the
+// token's stem (a reference it takes over, also on failure) into the item,
+// or returns null with an exception set.
+template <class MakeItem>
+Outcome<OwnedRef> per_token_list(const TextStems& found, MakeItem&& make_item) {
   return stem_objects(found).and_then([&](std::vector<OwnedRef> objects) -> Outcome<OwnedRef> {
     StemUses uses(objects, found.numbers);
     const auto count = static_cast<Py_ssize_t>(found.numbers.size());
     OwnedRef list = OwnedRef::steal(PyList_New(count));
     if (!list) return PyError::fetch_pending();
     for (Py_ssize_t index = 0; index < count; ++index) {
-      PyObject* tuple = PyTuple_New(3);
-      if (tuple == nullptr) return PyError::fetch_pending();
-      PyList_SET_ITEM(list.get(), index, tuple);  // the list owns it from here
-      PyTuple_SET_ITEM(tuple, 0, uses.take_next());
-      const analysis::Span& chars = found.chars[static_cast<std::size_t>(index)];
-      PyObject* start = PyLong_FromSize_t(chars.begin);
-      if (start == nullptr) return PyError::fetch_pending();
-      PyTuple_SET_ITEM(tuple, 1, start);
-      PyObject* end = PyLong_FromSize_t(chars.end);
-      if (end == nullptr) return PyError::fetch_pending();
-      PyTuple_SET_ITEM(tuple, 2, end);
-      PyObject_GC_UnTrack(tuple);
+      PyObject* item = make_item(static_cast<std::size_t>(index), uses.take_next());
+      if (item == nullptr) return PyError::fetch_pending();
+      PyList_SET_ITEM(list.get(), index, item);
     }
     return list;
+  });
+}
+
+Outcome<OwnedRef> stems_list(const TextStems& found) {
+  return per_token_list(found, [](std::size_t /*index*/, PyObject* stem) { return stem; });
+}
+
+// (stem, start, end) per kept token. A tuple of a str and two ints can
+// never be part of a cycle, so it leaves the collector's care at once:
+// otherwise every collection while the list grows would walk all of them.
+Outcome<OwnedRef> token_list(const TextStems& found) {
+  return per_token_list(found, [&](std::size_t index, PyObject* stem) -> PyObject* {
+    OwnedRef tuple = OwnedRef::steal(PyTuple_New(3));
+    if (!tuple) {
+      Py_DECREF(stem);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple.get(), 0, stem);  // a tuple with empty places may be freed
+    const analysis::Span& chars = found.chars[index];
+    PyObject* start = PyLong_FromSize_t(chars.begin);
+    if (start == nullptr) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), 1, start);
+    PyObject* end = PyLong_FromSize_t(chars.end);
+    if (end == nullptr) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), 2, end);
+    PyObject_GC_UnTrack(tuple.get());
+    return tuple.release();
   });
 }
 

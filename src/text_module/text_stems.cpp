@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "analysis/analyzer.hpp"
 

@@ -21,9 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "analysis/stopwords.hpp"
 #include "analysis/tokenizer.hpp"
