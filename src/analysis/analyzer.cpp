@@ -17,7 +17,15 @@ bool Analyzer::is_stop_word(std::string_view word) {
 }
 
 std::string_view Analyzer::stem_token(std::string_view token) {
-  const std::string_view stem = stem_word_into(token, stem_scratch_);
+  std::string_view stem;
+  if (token.size() < interruptible_piece) {
+    stem = stem_word_into(token, stem_scratch_);
+  } else if (const auto finished = stem_word_into(token, stem_scratch_, interruption_)) {
+    stem = *finished;
+  } else {
+    interrupted_ = true;
+    return {};
+  }
   // No stem is longer than the normalised form it comes from: the later
   // stages only cut the form, or put a one-byte letter for the last one or a
   // shorter fixed stem for the whole, and the "IT" guard keeps two bytes

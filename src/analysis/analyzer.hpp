@@ -17,6 +17,7 @@
 
 #include "analysis/stopwords.hpp"
 #include "analysis/tokenizer.hpp"
+#include "stemmer/interruption.hpp"
 #include "unicode/text.hpp"
 
 namespace ardovel::analysis {
@@ -54,12 +55,32 @@ class Analyzer {
   // Whether `word` (valid UTF-8) is one of this analyzer's stop words.
   [[nodiscard]] bool is_stop_word(std::string_view word);
 
+  // Asked while a token of megabytes is stemmed. When it asks to stop, the
+  // token counts as left out, analyze() stops at once and returns false,
+  // and interrupted() says so until the interruption is set again.
+  void set_interruption(Interruption interruption) noexcept {
+    interruption_ = interruption;
+    interrupted_ = false;
+  }
+  [[nodiscard]] bool interrupted() const noexcept { return interrupted_; }
+
+  // Gives back scratch memory beyond `most` bytes, which a long token made
+  // the analyzer take: a host that keeps an analyzer between calls (a
+  // database session) does not keep a one-off block too. Ends the validity
+  // of the last stem.
+  void shrink_scratch(std::size_t most) noexcept {
+    stem_scratch_.clear_and_shrink(most);
+    normal_scratch_.clear_and_shrink(most);
+  }
+
   [[nodiscard]] const StopWords& stop_words() const noexcept { return stop_words_; }
 
  private:
   StopWords stop_words_;
   Text stem_scratch_;
   Text normal_scratch_;
+  Interruption interruption_;
+  bool interrupted_ = false;
 };
 
 }  // namespace ardovel::analysis

@@ -10,7 +10,10 @@ bool Analyzer::analyze(std::string_view text, Sink&& sink) {
   TokenScanner<Input> scanner(text);
   for (Token token; scanner.next(token);) {
     const std::string_view stem = stem_token(token.text);
-    if (stem.empty()) continue;
+    if (stem.empty()) {
+      if (interrupted_) return false;
+      continue;
+    }
     if (!detail::deliver(sink, Term{token, stem})) return false;
   }
   return true;

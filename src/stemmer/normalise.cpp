@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "unicode/properties.hpp"
@@ -233,52 +234,59 @@ Advance normalise_character(std::string_view word, std::size_t at, char* out) no
 // bytes before it hold no marker and no "ij", so it changes none of them,
 // and the bytes from it on read the same from a fresh start (the byte at
 // `start` is no 'j' after an 'i', so what the stream had spelt before it
-// no longer counts).
-std::size_t reduce_ije_and_drop_markers(char* text, std::size_t size, std::size_t start) noexcept {
-  std::size_t write = start;
-  unsigned matched = 0;  // how much of "ije" the stream has just spelt
-  for (std::size_t read = start; read < size; ++read) {
-    const char byte = text[read];
-    if (byte == dropped_marker) {
-      matched = 0;
-    } else if (byte == 'e' && matched == 2) {
-      text[write - 2] = 'e';  // "ij" + "e" becomes "e"
-      --write;
-      matched = 0;
-    } else {
-      matched = byte == 'i' ? 1 : (byte == 'j' && matched == 1) ? 2 : 0;
-      text[write++] = byte;
+// no longer counts). It may be run over the text in pieces, in order.
+class IjeReduction {
+ public:
+  explicit IjeReduction(std::size_t start) noexcept : write_(start) {}
+
+  void run(char* text, std::size_t from, std::size_t to) noexcept {
+    std::size_t write = write_;
+    unsigned matched = matched_;  // how much of "ije" the stream has just spelt
+    for (std::size_t read = from; read < to; ++read) {
+      const char byte = text[read];
+      if (byte == dropped_marker) {
+        matched = 0;
+      } else if (byte == 'e' && matched == 2) {
+        text[write - 2] = 'e';  // "ij" + "e" becomes "e"
+        --write;
+        matched = 0;
+      } else {
+        matched = byte == 'i' ? 1 : (byte == 'j' && matched == 1) ? 2 : 0;
+        text[write++] = byte;
+      }
     }
+    write_ = write;
+    matched_ = matched;
   }
-  return write;
-}
+  [[nodiscard]] std::size_t size() const noexcept { return write_; }
 
-}  // namespace
+ private:
+  std::size_t write_;
+  unsigned matched_ = 0;
+};
 
-std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept {
+// The first pass over word[i, limit), where `limit` is the end of a
+// character: lowercases, transliterates and filters into `out`, which
+// continues the text written from `begin`. Returns the new end of the
+// written text. `review_from` gets the first place the second pass must
+// see (see normalise_into).
+[[gnu::always_inline]] inline char* first_pass(std::string_view word, std::size_t i, std::size_t limit,
+                                               char* const begin, char* out,
+                                               std::size_t& review_from) noexcept {
   const auto* __restrict bytes = reinterpret_cast<const unsigned char*>(word.data());
-  const std::size_t size = word.size();
-  char* const begin = out;
-  // The first place where something was written that the second pass must
-  // see: a marker, or a 'j' after an 'i' (noted where the 'j' goes, or
-  // where the block holding it starts), so that "ije" may need reducing.
-  // No such place (most words): no second pass.
-  constexpr std::size_t nowhere = ~std::size_t{0};
-  std::size_t review_from = nowhere;
   const auto note = [&](const char* at) noexcept {
     review_from = std::min(review_from, static_cast<std::size_t>(at - begin));
   };
   const auto after_i = [&]() noexcept { return out != begin && out[-1] == 'i'; };
-  std::size_t i = 0;
-  while (i < size) {
+  while (i < limit) {
     // A run of ASCII, eight bytes at a time while they are letters and
     // digits (most of Latin text), then byte by byte.
     if (bytes[i] < 0x80) {
-      while (i + 8 <= size || (i < size && size >= 8 && static_cast<std::size_t>(out - begin) == i)) {
+      while (i + 8 <= limit || (i < limit && limit >= 8 && static_cast<std::size_t>(out - begin) == i)) {
         // The last bytes of a text of eight or more, all of whose bytes so
         // far were written one for one, go as one block that overlaps bytes
         // already written (with the same values).
-        const std::size_t back = i + 8 <= size ? 0 : i + 8 - size;
+        const std::size_t back = i + 8 <= limit ? 0 : i + 8 - limit;
         std::uint64_t block;
         std::memcpy(&block, bytes + i - back, 8);
         if ((block & high_bits) != 0) break;
@@ -297,7 +305,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
         out += 8 - back;
         i += 8 - back;
       }
-      for (; i < size && bytes[i] < 0x80; ++i) {
+      for (; i < limit && bytes[i] < 0x80; ++i) {
         const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
         if (outcome.flags != 0 && (outcome.flags == marker_written || after_i())) note(out);
         *out++ = outcome.byte;
@@ -305,7 +313,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       continue;
     }
     // A run of two-byte characters (Cyrillic, Latin letters with marks).
-    for (; i < size && (bytes[i] & 0xE0U) == 0xC0U; i += 2) {
+    for (; i < limit && (bytes[i] & 0xE0U) == 0xC0U; i += 2) {
       const std::uint32_t outcome = TWO_BYTE_WORDS[two_byte_index(bytes + i)];
       const std::uint8_t size_byte = size_of_outcome(outcome);
       // One test for the rare cases: a flag, or the general path.
@@ -316,7 +324,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
       out += size_byte & size_bits;
     }
-    if (i < size && bytes[i] >= 0x80) {
+    if (i < limit && bytes[i] >= 0x80) {
       // Anything else, one character (rare): let the second pass look.
       note(out);
       const Advance advance = normalise_character(word, i, out);
@@ -324,11 +332,51 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       out = advance.out;
     }
   }
-  const std::size_t written = static_cast<std::size_t>(out - begin);
+  return out;
+}
+
+// No place yet for the second pass to look at: most words need none.
+constexpr std::size_t nowhere = ~std::size_t{0};
+
+// One byte early: the 'i' of an "ij" lies just before the noted 'j' (or
+// just before the noted block, or the noted character's first letter).
+constexpr std::size_t review_start(std::size_t review_from) noexcept {
+  return review_from == 0 ? 0 : review_from - 1;
+}
+
+}  // namespace
+
+std::size_t normalise_into(std::string_view word, char* out) noexcept {
+  // The first place where something was written that the second pass must
+  // see: a marker, or a 'j' after an 'i' (noted where the 'j' goes, or
+  // where the block holding it starts), so that "ije" may need reducing.
+  std::size_t review_from = nowhere;
+  const std::size_t written = static_cast<std::size_t>(first_pass(word, 0, word.size(), out, out, review_from) - out);
   if (review_from == nowhere) return written;
-  // One byte early: the 'i' of an "ij" lies just before the noted 'j' (or
-  // just before the noted block, or the noted character's first letter).
-  return reduce_ije_and_drop_markers(begin, written, review_from == 0 ? 0 : review_from - 1);
+  IjeReduction reduction(review_start(review_from));
+  reduction.run(out, review_start(review_from), written);
+  return reduction.size();
+}
+
+std::optional<std::size_t> normalise_into(std::string_view word, char* out, const Interruption& interruption) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(word.data());
+  std::size_t review_from = nowhere;
+  char* end = out;
+  for (std::size_t i = 0; i < word.size();) {
+    if (interruption.requested()) return std::nullopt;
+    std::size_t limit = std::min(word.size(), i + interruptible_piece);
+    while (limit < word.size() && utf8::is_continuation(bytes[limit])) ++limit;
+    end = first_pass(word, i, limit, out, end, review_from);
+    i = limit;
+  }
+  const std::size_t written = static_cast<std::size_t>(end - out);
+  if (review_from == nowhere) return written;
+  IjeReduction reduction(review_start(review_from));
+  for (std::size_t from = review_start(review_from); from < written; from += interruptible_piece) {
+    if (interruption.requested()) return std::nullopt;
+    reduction.run(out, from, std::min(written, from + interruptible_piece));
+  }
+  return reduction.size();
 }
 
 void lowercase(std::string_view form, Text& out) { to_lowercase(form, out); }

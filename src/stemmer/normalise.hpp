@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
+#include "stemmer/interruption.hpp"
 #include "unicode/text.hpp"
 
 namespace ardovel {
@@ -22,6 +24,11 @@ void filter_characters(std::string_view form, Text& out);
 // gives to `out`, which must have room for normalised_capacity(word.size())
 // bytes, and returns its size.
 [[nodiscard]] std::size_t normalise_into(std::string_view word, char* out) noexcept;
+
+// The same, in pieces of about interruptible_piece bytes, asking
+// `interruption` before each; nothing when it asked to stop.
+[[nodiscard]] std::optional<std::size_t> normalise_into(std::string_view word, char* out,
+                                                        const Interruption& interruption);
 
 // A character grows by at most half again: two-byte characters become at
 // most three bytes («џ» gives «dž»), longer ones never grow; a few spare

@@ -70,6 +70,30 @@ class FusedNormalisation {
   Text& scratch_;
 };
 
+// The production step for a word of megabytes: the same pass in pieces,
+// with the host asked between them. An abandoned pass gives an empty form,
+// which the later stages pass through at no cost.
+class InterruptibleNormalisation {
+ public:
+  InterruptibleNormalisation(Text& scratch, const Interruption& interruption) noexcept
+      : scratch_(scratch), interruption_(interruption) {}
+
+  EditableForm operator()(std::string_view word, RecordNothing) {
+    scratch_.clear();
+    char* const form = scratch_.extend(normalised_capacity(word.size()));
+    const std::optional<std::size_t> size = normalise_into(word, form, interruption_);
+    interrupted_ = !size;
+    scratch_.truncate(size.value_or(0));
+    return {form, size.value_or(0)};
+  }
+  [[nodiscard]] bool interrupted() const noexcept { return interrupted_; }
+
+ private:
+  Text& scratch_;
+  const Interruption& interruption_;
+  bool interrupted_ = false;
+};
+
 // The traced step: every stage on its own, each form it changes recorded.
 // The stages alternate between two buffers, so a stage never writes over
 // the form it is reading and no form is allocated on the heap for a short
@@ -137,6 +161,16 @@ std::string_view stem_word_into(std::string_view word, Text& scratch) {
   FusedNormalisation normalise(scratch);
   RecordNothing recorder;
   return run_stages(word, normalise, recorder);
+}
+
+std::optional<std::string_view> stem_word_into(std::string_view word, Text& scratch,
+                                               const Interruption& interruption) {
+  if (word.size() < interruptible_piece || !interruption) return stem_word_into(word, scratch);
+  InterruptibleNormalisation normalise(scratch, interruption);
+  RecordNothing recorder;
+  const std::string_view stem = run_stages(word, normalise, recorder);
+  if (normalise.interrupted()) return std::nullopt;
+  return stem;
 }
 
 std::string stem_word(const char* data, std::size_t size) {

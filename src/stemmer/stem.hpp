@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
 
+#include "stemmer/interruption.hpp"
 #include "unicode/text.hpp"
 
 namespace ardovel {
@@ -25,6 +27,12 @@ struct StemTrace {
 // `word` and `scratch` live and `scratch` is not touched. `scratch` needs no
 // heap block for words of up to 69 bytes.
 [[nodiscard]] std::string_view stem_word_into(std::string_view word, Text& scratch);
+
+// The same, for a host that may want to stop a call on a word of megabytes:
+// nothing when `interruption` asked to stop. Words shorter than
+// interruptible_piece never ask.
+[[nodiscard]] std::optional<std::string_view> stem_word_into(std::string_view word, Text& scratch,
+                                                             const Interruption& interruption);
 
 // Stems one word given as valid UTF-8 (not zero-terminated). The whole text
 // counts as one word. Never fails on valid UTF-8; only memory exhaustion

@@ -63,6 +63,12 @@ class Text {
     size_ += count;
     return dest;
   }
+  // Empties the text and gives its heap block back when that is larger
+  // than `most` bytes, so a one-off long text does not keep its memory.
+  void clear_and_shrink(std::size_t most) noexcept {
+    clear();
+    if (capacity_ > most) release();
+  }
   // Shortens the text to `count` bytes; never grows it.
   void truncate(std::size_t count) noexcept {
     if (count < size_) size_ = count;

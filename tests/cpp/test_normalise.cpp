@@ -106,3 +106,43 @@ TEST(Normalisation, TracesThroughThePipeline) {
 
 }  // namespace
 }  // namespace ardovel
+
+namespace ardovel {
+namespace {
+
+// A word of megabytes is normalised in pieces with the host asked between
+// them; the pieces must give the one-pass answer, also where a piece ends
+// inside "ije", inside a run of two-byte letters, or among dropped marks.
+TEST(InterruptibleStem, PiecesGiveTheOnePassAnswerAndStopWhenAsked) {
+  const std::size_t piece = interruptible_piece;
+  const std::string words[] = {
+      std::string(piece - 1, 'a') + "ije" + std::string(10, 'b'),
+      std::string(piece - 2, 'a') + "IJ-E" + "Σa" + std::string(piece, 'c') + "ijE",
+      [] {
+        std::string w;
+        while (w.size() < 3 * interruptible_piece) w += "Џи-јеΣ ";
+        return w + "ЉУБАВИ";
+      }(),
+  };
+  for (const std::string& word : words) {
+    Text whole;
+    const std::string expected(stem_word_into(word, whole));
+    std::size_t asked = 0;
+    const auto go_on = [](void* count) noexcept {
+      ++*static_cast<std::size_t*>(count);
+      return false;
+    };
+    Text pieces;
+    const auto answer = stem_word_into(word, pieces, Interruption{go_on, &asked});
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, expected);
+    EXPECT_GE(asked, word.size() / piece);
+
+    const auto stop = [](void*) noexcept { return true; };
+    Text stopped;
+    EXPECT_FALSE(stem_word_into(word, stopped, Interruption{stop, nullptr}).has_value());
+  }
+}
+
+}  // namespace
+}  // namespace ardovel
