@@ -20,6 +20,7 @@ extern "C" {
 #include "commands/defrem.h"
 #include "fmgr.h"
 #include "mb/pg_wchar.h"
+#include "miscadmin.h"
 #include "nodes/pg_list.h"
 #include "tsearch/ts_public.h"
 #include "utils/builtins.h"
@@ -39,7 +40,13 @@ namespace {
 
 using ardovel::postgres::Dictionary;
 using ardovel::postgres::Status;
-using ardovel::postgres::Stem;
+using ardovel::postgres::StemBuffer;
+
+// A query cancel, a statement timeout or a terminate request sets this
+// flag from a signal handler; the stemmer asks it between pieces of a long
+// word and gives up, and the interrupt is served here, outside C++.
+bool interrupt_pending(void* /*unused*/) noexcept { return InterruptPending; }
+constexpr ardovel::Interruption backend_interruption{interrupt_pending, nullptr};
 
 // The stemmer reads UTF-8, and text reaches it in the database encoding.
 void require_utf8_database() {
@@ -57,11 +64,32 @@ void raise_on_failure(Status status) {
     case Status::out_of_memory:
       ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory"),
                       errdetail("The ardovel stemmer could not allocate memory.")));
+    case Status::interrupted:
     case Status::failed:
       break;
   }
   ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR), errmsg("unexpected failure in the ardovel stemmer")));
 }
+
+// Runs a stemming call until it finishes. One that stopped for an
+// interrupt is answered by CHECK_FOR_INTERRUPTS(), which raises the cancel
+// or timeout error; an interrupt that raises nothing (a barrier, a
+// notification) lets the call start again.
+template <class Call>
+void stem_until_done(Call call) {
+  for (;;) {
+    const Status status = call();
+    if (status != Status::interrupted) {
+      raise_on_failure(status);
+      return;
+    }
+    CHECK_FOR_INTERRUPTS();
+  }
+}
+
+// Room for the stem of `size` bytes in the call's memory context, which
+// PostgreSQL frees with the call, also when it ends in an error.
+char* stem_space(std::size_t bytes) { return static_cast<char*>(palloc_extended(bytes, MCXT_ALLOC_HUGE)); }
 
 // What a dictionary hands PostgreSQL as its data. It lives in the
 // dictionary's memory context, whose reset or deletion (on ALTER TEXT SEARCH
@@ -125,22 +153,36 @@ extern "C" Datum ardovel_dict_init(PG_FUNCTION_ARGS) {
 extern "C" Datum ardovel_dict_lexize(PG_FUNCTION_ARGS) {
   auto* data = reinterpret_cast<DictionaryData*>(PG_GETARG_POINTER(0));
   const char* token = PG_GETARG_POINTER(1);
-  const int32 size = PG_GETARG_INT32(2);
+  const auto size = static_cast<std::size_t>(PG_GETARG_INT32(2));
 
-  Stem stem;
-  raise_on_failure(
-      ardovel::postgres::dictionary_stem(*data->dictionary, token, static_cast<std::size_t>(size), stem));
+  const std::size_t room = ardovel::postgres::stem_room(size);
+  StemBuffer stem{stem_space(room + 1), room};  // and the terminating zero
+  stem_until_done(
+      [&] { return ardovel::postgres::dictionary_stem(*data->dictionary, token, size, backend_interruption, stem); });
 
   auto* lexemes = static_cast<TSLexeme*>(palloc0(sizeof(TSLexeme) * 2));  // ends with a null lexeme
-  if (stem.size > 0) lexemes[0].lexeme = pnstrdup(stem.data, stem.size);
+  if (stem.size > 0) {
+    stem.data[stem.size] = '\0';
+    lexemes[0].lexeme = stem.data;
+  } else {
+    pfree(stem.data);
+  }
   PG_RETURN_POINTER(lexemes);
 }
 
 extern "C" Datum ardovel_stem(PG_FUNCTION_ARGS) {
   require_utf8_database();
   const text* word = PG_GETARG_TEXT_PP(0);
+  const std::size_t size = VARSIZE_ANY_EXHDR(word);
 
-  Stem stem;
-  raise_on_failure(ardovel::postgres::stem_word(VARDATA_ANY(word), VARSIZE_ANY_EXHDR(word), stem));
-  PG_RETURN_TEXT_P(cstring_to_text_with_len(stem.data, static_cast<int>(stem.size)));
+  const std::size_t room = ardovel::postgres::stem_room(size);
+  auto* result = reinterpret_cast<text*>(stem_space(VARHDRSZ + room));
+  StemBuffer stem{VARDATA(result), room};
+  stem_until_done([&] { return ardovel::postgres::stem_word(VARDATA_ANY(word), size, backend_interruption, stem); });
+  if (stem.size > MaxAllocSize - VARHDRSZ) {
+    ereport(ERROR, (errcode(ERRCODE_PROGRAM_LIMIT_EXCEEDED),
+                    errmsg("the ardovel stem of this word is too long for a text value (%zu bytes)", stem.size)));
+  }
+  SET_VARSIZE(result, VARHDRSZ + stem.size);
+  PG_RETURN_TEXT_P(result);
 }

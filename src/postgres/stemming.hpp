@@ -7,22 +7,34 @@
 // file only. Every function here is noexcept and reports failure as a
 // value; the glue turns that value into ereport() once it is back in code
 // that owns no C++ object.
+//
+// A backend lives long and serves any role, so no call keeps memory that a
+// long word made it take: a stem is written into the glue's memory, which
+// belongs to the call's memory context, and the scratch a dictionary keeps
+// between calls is given back when it grew past a few megabytes.
 #pragma once
 
 #include <cstddef>
+
+#include "stemmer/interruption.hpp"
 
 namespace ardovel::postgres {
 
 enum class Status {
   ok,
   out_of_memory,
-  failed,  // anything else a C++ call threw; never expected
+  interrupted,  // the interruption asked to stop; nothing was written
+  failed,       // anything else a C++ call threw; never expected
 };
 
-// A stem handed back to the glue: not zero-terminated, valid until the next
-// call on the same owner (dictionary or backend).
-struct Stem {
-  const char* data = nullptr;
+// Room for the stem of a word of `size` bytes, which the glue allocates.
+[[nodiscard]] std::size_t stem_room(std::size_t size) noexcept;
+
+// Where a stem goes: `room` bytes (stem_room of the word's size) at `data`;
+// `size` is set to the stem's length.
+struct StemBuffer {
+  char* data;
+  std::size_t room;
   std::size_t size = 0;
 };
 
@@ -39,10 +51,11 @@ void destroy_dictionary(Dictionary* dictionary) noexcept;
 
 // The stem of one token (valid UTF-8), or an empty stem when the token is
 // left out: its stem is empty, or it is one of the dictionary's stop words.
-Status dictionary_stem(Dictionary& dictionary, const char* token, std::size_t size, Stem& stem) noexcept;
+Status dictionary_stem(Dictionary& dictionary, const char* token, std::size_t size, const Interruption& interruption,
+                       StemBuffer& stem) noexcept;
 
 // The stem of one word (valid UTF-8), with no stop words: exactly what the
-// Python module's stem_py gives. Uses the backend's one scratch text.
-Status stem_word(const char* word, std::size_t size, Stem& stem) noexcept;
+// Python module's stem_py gives.
+Status stem_word(const char* word, std::size_t size, const Interruption& interruption, StemBuffer& stem) noexcept;
 
 }  // namespace ardovel::postgres

@@ -54,12 +54,17 @@ def test_gin_index(database):
     assert ids.split() == [str(n) for n in range(1000, 20001, 1000)]
 
 
-def test_a_users_stop_file(database):
+@pytest.mark.parametrize(("lines", "expected"), [
+    # "гради" normalises to "gradi", not to "grad": only the form is stopped.
+    ("Књига\n\nGRAD  trailing words are ignored\n", ["{}", "{}", "{grad}", "{}", "{rek}"]),
+    ("Књига\n", ["{}", "{}", "{grad}", "{grad}", "{rek}"]),
+], ids=["words", "one word"])
+def test_a_users_stop_file(database, lines, expected):
     sharedir = subprocess.run(["pg_config", "--sharedir"], capture_output=True, text=True, check=True).stdout.strip()
     stop_file = os.path.join(sharedir, "tsearch_data", f"ardovel_test_{os.getpid()}.stop")
     try:
         with open(stop_file, "w", encoding="utf-8") as out:
-            out.write("Књига\n\nGRAD  trailing words are ignored\n")
+            out.write(lines)
     except PermissionError:
         pytest.skip("the tests may not write into PostgreSQL's tsearch_data")
     try:
@@ -71,8 +76,38 @@ def test_a_users_stop_file(database):
             """, database)
     finally:
         os.remove(stop_file)
-    # "гради" normalises to "gradi", not to "grad": only the form is stopped.
-    assert result.split() == ["{}", "{}", "{grad}", "{}", "{rek}"]
+    assert result.split() == expected
+
+
+# A word of megabytes, as any role may pass one.
+LONG_WORD = "repeat('Џ', 600000)"
+CALLS = {"ardovel_stem": "ardovel_stem({word})", "ts_lexize": "ts_lexize('ardovel', {word})::text"}
+
+
+@pytest.mark.parametrize("call", CALLS.values(), ids=CALLS.keys())
+def test_a_cancel_stops_a_long_call_inside_it(database, call):
+    # The cancel is pending when the call starts; served inside it, the
+    # error stands at the assignment, not at the statement after it.
+    error = error_of(f"""
+        CREATE FUNCTION pg_temp.cancelled() RETURNS text LANGUAGE plpgsql AS $$
+        DECLARE stem text;
+        BEGIN
+          stem := {call.format(word=LONG_WORD + " || pg_cancel_backend(pg_backend_pid())")};
+          RAISE NOTICE 'the call went on to its end';
+          RETURN stem;
+        END $$;
+        SELECT pg_temp.cancelled();
+        """, database)
+    assert "canceling statement due to user request" in error
+    assert "at assignment" in error, error
+
+
+def test_a_long_word_leaves_no_memory_behind(database):
+    rss = r"SELECT substring(pg_read_file('/proc/self/status') from 'VmRSS:\s*(\d+)');"
+    huge = "repeat('Џ', 50000000)"
+    calls = "".join(f"SELECT length({call.format(word=huge)}) > 0;" for call in CALLS.values())
+    before, *_, after = query(rss + calls + rss, database).split()
+    assert int(after) - int(before) < 100_000, (before, after)  # kB
 
 
 @pytest.mark.parametrize(("options", "message"), [
