@@ -17,6 +17,16 @@ class GilReleased {
   GilReleased(const GilReleased&) = delete;
   GilReleased& operator=(const GilReleased&) = delete;
 
+  // Runs `work` with the lock held: taken back for the while, if released.
+  template <class Work>
+  auto with_lock(Work&& work) {
+    if (state_ == nullptr) return work();
+    PyEval_RestoreThread(state_);
+    auto result = work();
+    state_ = PyEval_SaveThread();
+    return result;
+  }
+
  private:
   PyThreadState* state_;
 };

@@ -131,20 +131,64 @@ Outcome<OwnedRef> token_list(const TextStems& found) {
   });
 }
 
+// A call that runs without the lock takes it back for a moment after about
+// this many bytes of text, so that CPython can run its signal handlers and
+// Ctrl-C stops a long call rather than waiting for its end.
+constexpr std::size_t signal_check_bytes = std::size_t{4} << 20;
+
+class SignalChecks {
+ public:
+  explicit SignalChecks(GilReleased& released) noexcept : released_(released) {}
+
+  // After `bytes` more of the text: whether a signal handler raised.
+  bool raised_after(std::size_t bytes) {
+    since_ += bytes;
+    if (since_ < signal_check_bytes) return false;
+    since_ = 0;
+    return raised();
+  }
+  // The same question while one token of megabytes is stemmed.
+  Interruption interruption() noexcept {
+    return {[](void* self) noexcept { return static_cast<SignalChecks*>(self)->raised(); }, this};
+  }
+
+ private:
+  bool raised() noexcept {
+    return released_.with_lock([] { return PyErr_CheckSignals() != 0; });
+  }
+
+  GilReleased& released_;
+  std::size_t since_ = 0;
+};
+
 // The stems, found without the lock for a long text. The caller's reference
 // keeps the `str`, and with it its code units, alive meanwhile. A lone
-// surrogate fails with CPython's own error, as it does in stem_py.
-Outcome<TextStems> find_stems(TextUtf8& text, const analysis::StopWords& stop_words, Offsets offsets, PyObject* str) {
+// surrogate fails with CPython's own error, as it does in stem_py; a signal
+// handler that raised, with what it raised.
+Outcome<TextStems> find_stems(const char* function, TextUtf8& text, const analysis::StopWords& stop_words,
+                              Offsets offsets, PyObject* str) {
   TextStems found;
-  bool encoded = false;
+  TextUtf8::End end = TextUtf8::End::complete;
+  StemCollector::Stop stop = StemCollector::Stop::none;
   {
     GilReleased released(text.size_hint() >= release_threshold);
-    StemCollector collector(stop_words, offsets, text.size_hint());
-    encoded = text.read([&](std::string_view piece, std::size_t first_char) { collector.add(piece, first_char); });
-    if (encoded) found = collector.finish();
+    SignalChecks signals(released);
+    StemCollector collector(stop_words, offsets, text.size_hint(), signals.interruption());
+    end = text.read([&](std::string_view piece, std::size_t first_char) {
+      return !signals.raised_after(piece.size()) && collector.add(piece, first_char);
+    });
+    stop = collector.stop();
+    if (end == TextUtf8::End::complete) found = collector.finish();
   }
-  if (encoded) return found;
-  if (py::utf8_of(str)) return py::Fault{"a text with a lone surrogate had a UTF-8 form"};
+  if (end == TextUtf8::End::complete) return found;
+  if (end == TextUtf8::End::lone_surrogate) {
+    if (py::utf8_of(str)) return py::Fault{"a text with a lone surrogate had a UTF-8 form"};
+    return PyError::fetch_pending();
+  }
+  if (stop == StemCollector::Stop::too_large) {
+    return PyError::with_message(PyExc_OverflowError,
+                                 py::concat({function, "() takes at most 4 GiB of stems (and 2**32 - 1 tokens) from one text; split a longer text"}));
+  }
   return PyError::fetch_pending();
 }
 
@@ -158,7 +202,7 @@ Outcome<OwnedRef> text_call(const char* function, PyObject* const* args, Py_ssiz
   PyObject* const stopwords = nargs > 1 ? args[1] : nullptr;
   return text_argument(function, str).and_then([&](TextUtf8 text) {
     return stop_words_argument(function, stopwords)
-        .and_then([&](analysis::StopWords stop_words) { return find_stems(text, stop_words, offsets, str); })
+        .and_then([&](analysis::StopWords stop_words) { return find_stems(function, text, stop_words, offsets, str); })
         .and_then([](TextStems found) {
           if constexpr (offsets == Offsets::keep) {
             return token_list(found);

@@ -90,15 +90,15 @@ struct Entry {
 struct StemCollector::State {
   State(const analysis::StopWords& stop_words, Offsets offsets) : analyzer(stop_words), offsets(offsets) {}
 
-  void keep(std::string_view stem) {
+  bool keep(std::string_view stem) {
     BlockArray<char>& bytes = all_stems;
-    // Offsets and numbers are 32 bits wide.
-    if (bytes.size() + stem.size() > std::numeric_limits<std::uint32_t>::max() ||
-        entries.size() >= std::numeric_limits<std::uint32_t>::max()) {
-      throw std::bad_alloc();
+    if (bytes.size() + stem.size() > most_stem_bytes || entries.size() >= most_stem_bytes) {
+      stop = Stop::too_large;
+      return false;
     }
     entries.emplace_back(stem, static_cast<std::uint32_t>(bytes.size()));
     bytes.append(stem.data(), stem.size());
+    return true;
   }
 
   [[nodiscard]] bool same_stem(const Entry& a, const Entry& b) const noexcept {
@@ -120,6 +120,7 @@ struct StemCollector::State {
 
   analysis::Analyzer analyzer;
   Offsets offsets;
+  Stop stop = Stop::none;
   BlockArray<Entry> entries;  // each kept token's, in text order
   BlockArray<char> all_stems;  // each kept token's stem, end to end, in text order
   TextStems found;
@@ -194,8 +195,10 @@ void StemCollector::State::number_stems() {
   }
 }
 
-StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes)
+StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes,
+                             Interruption interruption)
     : state_(std::make_unique<State>(stop_words, offsets)) {
+  state_->analyzer.set_interruption(interruption);
   // Serbian running text has a token for every six bytes or more.
   const std::size_t tokens = expected_bytes / 6;
   state_->entries.reserve(tokens);
@@ -205,15 +208,19 @@ StemCollector::StemCollector(const analysis::StopWords& stop_words, Offsets offs
 
 StemCollector::~StemCollector() = default;
 
-void StemCollector::add(std::string_view piece, std::size_t first_char) {
+bool StemCollector::add(std::string_view piece, std::size_t first_char) {
   State& state = *state_;
-  state.analyzer.analyze(piece, [&](const analysis::Term& term) {
+  const bool finished = state.analyzer.analyze(piece, [&](const analysis::Term& term) {
     if (state.offsets == Offsets::keep) {
       state.found.chars.push_back({first_char + term.token.chars.begin, first_char + term.token.chars.end});
     }
-    state.keep(term.stem);
+    return state.keep(term.stem);
   });
+  if (state.analyzer.interrupted()) state.stop = Stop::interrupted;
+  return finished;
 }
+
+StemCollector::Stop StemCollector::stop() const noexcept { return state_->stop; }
 
 TextStems StemCollector::finish() {
   state_->number_stems();

@@ -25,6 +25,7 @@
 
 #include "analysis/stopwords.hpp"
 #include "analysis/tokenizer.hpp"
+#include "stemmer/interruption.hpp"
 #include "text_module/block_array.hpp"
 
 namespace ardovel::text_module {
@@ -57,19 +58,31 @@ struct TextStems {
 
 enum class Offsets { skip, keep };
 
+// Stems and stem numbers are 32 bits wide: half the memory per token of
+// 64, which a text of more than 4 GiB of stems would need.
+inline constexpr std::size_t most_stem_bytes = 0xFFFFFFFF;
+
 // Tokenizes and stems a text given as one or more pieces of valid UTF-8, in
 // order, none of which ends inside a token. Only std::bad_alloc can escape.
 class StemCollector {
  public:
   // `expected_bytes`: about how long the text is, to size the per-token
   // arrays once (space reserved but never written costs no memory).
-  StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes);
+  // `interruption` is asked while a token of megabytes is stemmed.
+  StemCollector(const analysis::StopWords& stop_words, Offsets offsets, std::size_t expected_bytes,
+                Interruption interruption);
   ~StemCollector();
   StemCollector(const StemCollector&) = delete;
   StemCollector& operator=(const StemCollector&) = delete;
 
+  enum class Stop { none, interrupted, too_large };
+
   // `first_char`: the piece's offset in code points from the text's start.
-  void add(std::string_view piece, std::size_t first_char);
+  // Returns false when the collector had to stop, and stop() says why: the
+  // interruption asked to, or the kept stems came to more than
+  // most_stem_bytes (or as many tokens).
+  bool add(std::string_view piece, std::size_t first_char);
+  [[nodiscard]] Stop stop() const noexcept;
   [[nodiscard]] TextStems finish();
 
  private:

@@ -32,18 +32,22 @@ class TextUtf8 {
   // proportional to, for deciding whether releasing the lock is worth it.
   [[nodiscard]] std::size_t size_hint() const noexcept;
 
+  enum class End { complete, lone_surrogate, stopped };
+
   // Hands the text to sink(std::string_view utf8, std::size_t first_char) in
-  // pieces, in order. Each piece ends just after a separator or at the end
-  // of the text, so no token spans two pieces; `first_char` is the piece's
-  // offset in code points. Returns false, after the pieces before it, at a
-  // lone surrogate, which has no UTF-8. Needs no lock. Only std::bad_alloc,
-  // or what the sink throws, escapes.
+  // pieces, in order, for as long as the sink returns true. Each piece ends
+  // just after a separator or at the end of the text, so no token spans two
+  // pieces; `first_char` is the piece's offset in code points. Ends, after
+  // the pieces before it, at a lone surrogate, which has no UTF-8. Needs no
+  // lock. Only std::bad_alloc, or what the sink throws, escapes.
   template <class Sink>
-  bool read(Sink&& sink);
+  End read(Sink&& sink);
 
  private:
   template <class Unit, class Sink>
-  bool read_units(const Unit* units, Sink& sink);
+  End read_units(const Unit* units, Sink& sink);
+  template <class Sink>
+  End read_ascii(Sink& sink);
 
   std::string_view utf8_;        // the whole text, when it is ASCII
   const void* units_ = nullptr;  // otherwise, its code units
@@ -88,11 +92,8 @@ std::size_t piece_end(const Unit* units, std::size_t begin, std::size_t length) 
 }  // namespace utf8_detail
 
 template <class Sink>
-bool TextUtf8::read(Sink&& sink) {
-  if (units_ == nullptr) {
-    sink(utf8_, std::size_t{0});
-    return true;
-  }
+TextUtf8::End TextUtf8::read(Sink&& sink) {
+  if (units_ == nullptr) return read_ascii(sink);
   switch (kind_) {
     case PyUnicode_1BYTE_KIND:
       return read_units(static_cast<const Py_UCS1*>(units_), sink);
@@ -103,8 +104,20 @@ bool TextUtf8::read(Sink&& sink) {
   }
 }
 
+// ASCII is its own UTF-8: the pieces are views of the text.
+template <class Sink>
+TextUtf8::End TextUtf8::read_ascii(Sink& sink) {
+  const auto* units = reinterpret_cast<const unsigned char*>(utf8_.data());
+  for (std::size_t begin = 0; begin < utf8_.size();) {
+    const std::size_t end = utf8_detail::piece_end(units, begin, utf8_.size());
+    if (!sink(utf8_.substr(begin, end - begin), begin)) return End::stopped;
+    begin = end;
+  }
+  return End::complete;
+}
+
 template <class Unit, class Sink>
-bool TextUtf8::read_units(const Unit* units, Sink& sink) {
+TextUtf8::End TextUtf8::read_units(const Unit* units, Sink& sink) {
   for (std::size_t begin = 0; begin < length_;) {
     const std::size_t end = utf8_detail::piece_end(units, begin, length_);
     const std::size_t room = utf8_detail::utf8_room<Unit>(end - begin);
@@ -113,11 +126,11 @@ bool TextUtf8::read_units(const Unit* units, Sink& sink) {
       piece_room_ = room;
     }
     const auto size = utf8_detail::encode(units + begin, end - begin, piece_.get());
-    if (!size) return false;
-    sink(std::string_view(piece_.get(), *size), begin);
+    if (!size) return End::lone_surrogate;
+    if (!sink(std::string_view(piece_.get(), *size), begin)) return End::stopped;
     begin = end;
   }
-  return true;
+  return End::complete;
 }
 
 }  // namespace ardovel::text_module

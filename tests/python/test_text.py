@@ -327,6 +327,35 @@ def test_long_texts_are_analysed_without_the_lock(function):
     assert result == function(text)
 
 
+def test_a_signal_during_a_long_call_is_handled_inside_it():
+    # The signal is pending when the call starts, and no bytecode runs
+    # between: served inside, its handler's exception stops the call;
+    # served only after it, the call finishes first and "done" is recorded.
+    import _thread
+    import itertools
+    import operator
+    import signal
+
+    class Interrupted(Exception):
+        pass
+
+    def handler(signum, frame):
+        raise Interrupted
+
+    text = generated_text(4, 50_000) * 120
+    events = []
+    previous = signal.signal(signal.SIGINT, handler)
+    try:
+        with pytest.raises(Interrupted):
+            list(itertools.starmap(operator.call, [(_thread.interrupt_main, signal.SIGINT),
+                                                   (ardovel_text._native.analyze, text),
+                                                   (events.append, "done")]))
+    finally:
+        signal.signal(signal.SIGINT, previous)
+    assert events == []
+    assert ardovel_text.analyze("Knjige") == ["knjig"]
+
+
 def test_threads_get_the_single_threaded_answers():
     texts = [generated_text(seed, LONG) for seed in range(4)]
     stops = [None, ardovel_text.SERBIAN_STOPWORDS, frozenset(["knjige", "ДЕЦА"]), ["reke"]]
