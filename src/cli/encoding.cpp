@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/descriptor.hpp"
+#include "unicode/utf8_validate.hpp"
 
 namespace ardovel::cli {
 namespace {
@@ -103,7 +104,19 @@ std::optional<std::size_t> DecodedInput::convert_held(LineBuffer& buffer, std::s
   const std::size_t least = starved_ ? room_for_any_character : 1;
   const std::span<char> space = buffer.space(std::max(budget, least), least);
   if (space.empty()) return std::nullopt;
-  const Decoder::Converted step = decoder_.convert(held(), space);
+  Decoder::Converted step = decoder_.convert(held(), space);
+  // glibc passes UCS-4 values above U+10FFFF on as four-byte sequences
+  // that are no UTF-8; such a value is as invalid in its encoding as a
+  // surrogate, which iconv itself refuses.
+  const std::size_t valid = find_invalid_utf8(reinterpret_cast<const unsigned char*>(space.data()), step.written);
+  if (valid != step.written) {
+    // Only encodings without state (UCS-4 and its kin) make such values,
+    // so converting again from the same start, with room for just the
+    // valid bytes, finds where the bad character's bytes begin.
+    decoder_.reset();
+    step = decoder_.convert(held(), space.first(valid));
+    step.stop = Decoder::Stop::invalid;
+  }
   buffer.commit(step.written);
   begin_ += step.read;
   starved_ = step.stop == Decoder::Stop::output_full && step.written == 0;

@@ -279,6 +279,7 @@ def test_legacy_encodings_read_as_the_same_text_in_utf8(tmp_path, corpus_words, 
     ("cp1250", "CP1250", b"\x81"),            # another name for it
     ("utf-16-le", "UTF-16LE", b"\x00\xdc"),   # a lone low surrogate
     ("utf-16-le", "UTF-16LE", b"\x00"),        # half a character at the very end
+    ("utf-32-be", "UCS-4", b"\x00\x11\x00\x00"),  # above U+10FFFF, which iconv passes on
 ])
 @pytest.mark.parametrize("tokens", [False, True])
 def test_bytes_invalid_in_the_encoding_stop_at_their_line(tmp_path, codec, name, bad, tokens):
