@@ -111,6 +111,8 @@ DOCUMENTS = [
     "Crvene knjige su lijepe.",
     "Kamen i kupus.",
     "Најлепше песме.",
+    "Čovek i čitanje.",
+    "Čaša vode.",
 ]
 
 # (query, with the stop list, the documents found, by number from 1)
@@ -123,6 +125,7 @@ QUERIES = [
     ("КЊИГ*", False, [1, 2, 3]),
     ("kupus*", False, [2, 4]),             # "kupus" has the stem "kupuh"; "kupusište" keeps "kupus"
     ("ku*", False, [2, 4]),                # too short to stem: not every "k…" word
+    ("ča*", False, [7]),                   # two letters, three bytes: still too short
     ("kamen*", True, [4]),
     ('"crvene knjig"*', False, [3]),       # a phrase ending in a prefix
     ('"na stolu"', False, [1, 2]),         # phrases
