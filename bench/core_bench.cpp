@@ -26,7 +26,8 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/analyzer.hpp"
+#include "analysis/tokenizer.hpp"
+#include "ardovel/analyzer.hpp"
 #include "stemmer/stem.hpp"
 
 namespace {
@@ -63,7 +64,7 @@ AllocationCounts count_allocations() {
   for (const std::string_view word : words) {
     if (word.size() >= 64) continue;
     const std::size_t before = allocation_count;
-    std::string stem = ardovel::stem_word(word.data(), word.size());
+    std::string stem = ardovel::stem_word(word);
     benchmark::DoNotOptimize(stem.data());
     const std::size_t used = allocation_count - before;
     total += used;
@@ -77,7 +78,7 @@ AllocationCounts count_allocations() {
 void ardovel_stem_word(benchmark::State& state) {
   for (auto _ : state) {
     for (const std::string_view word : words) {
-      std::string stem = ardovel::stem_word(word.data(), word.size());
+      std::string stem = ardovel::stem_word(word);
       benchmark::DoNotOptimize(stem.data());
     }
   }
@@ -119,7 +120,7 @@ void text_tokenize(benchmark::State& state) {
   std::size_t tokens = 0;
   for (auto _ : state) {
     tokens = 0;
-    ardovel::analysis::for_each_token(running_text, [&](const ardovel::analysis::Token& token) {
+    ardovel::analysis::for_each_token(running_text, [&](const ardovel::Token& token) {
       benchmark::DoNotOptimize(token.chars.end);
       ++tokens;
     });
@@ -129,13 +130,13 @@ void text_tokenize(benchmark::State& state) {
 
 // One whole pass outside the timing, after a first one has grown the
 // scratch texts, counts the heap allocations of a warm analyzer.
-void text_analyze(benchmark::State& state, ardovel::analysis::StopWords stop_words) {
-  ardovel::analysis::Analyzer analyzer(std::move(stop_words));
+void text_analyze(benchmark::State& state, ardovel::StopWords stop_words) {
+  ardovel::Analyzer analyzer(ardovel::AnalyzerOptions{std::move(stop_words)});
   std::size_t tokens = 0;
   const auto walk = [&] {
     tokens = 0;
-    analyzer.analyze(running_text, [&](const ardovel::analysis::Term& term) {
-      benchmark::DoNotOptimize(term.stem.data());
+    analyzer.analyze(running_text, [&](const ardovel::Term& term) {
+      benchmark::DoNotOptimize(term.key.data());
       ++tokens;
     });
   };
@@ -157,7 +158,7 @@ void text_snowball_over_tokens(benchmark::State& state) {
   std::size_t tokens = 0;
   for (auto _ : state) {
     tokens = 0;
-    ardovel::analysis::for_each_token(running_text, [&](const ardovel::analysis::Token& token) {
+    ardovel::analysis::for_each_token(running_text, [&](const ardovel::Token& token) {
       const sb_symbol* stem = sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(token.text.data()),
                                               static_cast<int>(token.text.size()));
       benchmark::DoNotOptimize(stem);
@@ -169,7 +170,7 @@ void text_snowball_over_tokens(benchmark::State& state) {
 }
 
 void register_text_benchmarks() {
-  using ardovel::analysis::StopWords;
+  using ardovel::StopWords;
   benchmark::RegisterBenchmark("text_tokenize", text_tokenize)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("text_analyze", text_analyze, StopWords())->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("text_analyze_stopwords", text_analyze, StopWords::serbian())

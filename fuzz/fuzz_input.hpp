@@ -11,8 +11,8 @@
 // even spread over the code space would.
 #pragma once
 
+#include "ardovel/utf8.hpp"
 #include "reference/reference_stem.hpp"
-#include "unicode/utf8_validate.hpp"
 
 #include <cstddef>
 #include <cstdint>

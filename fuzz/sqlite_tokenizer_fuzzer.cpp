@@ -20,11 +20,10 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/analyzer.hpp"
+#include "ardovel/analyzer.hpp"
+#include "ardovel/utf8.hpp"
 #include "fuzz_input.hpp"
 #include "sqlite/fts5_tokenizer.hpp"
-#include "stemmer/stem.hpp"
-#include "unicode/utf8_validate.hpp"
 
 namespace {
 
@@ -100,9 +99,9 @@ void check_terms(const std::vector<Term>& terms, std::string_view input) {
 
 // The document's terms by the strict path: each well-formed stretch on its
 // own, offsets moved to the stretch's place.
-std::vector<Term> expected_document_terms(std::string_view input, const ardovel::analysis::StopWords& stop_words) {
+std::vector<Term> expected_document_terms(std::string_view input, const ardovel::StopWords& stop_words) {
   std::vector<Term> terms;
-  ardovel::analysis::Analyzer analyzer(stop_words);
+  ardovel::Analyzer analyzer(ardovel::AnalyzerOptions{stop_words});
   const auto* bytes = reinterpret_cast<const unsigned char*>(input.data());
   std::size_t stretch = 0;
   for (std::size_t at = 0; at <= input.size();) {
@@ -111,8 +110,8 @@ std::vector<Term> expected_document_terms(std::string_view input, const ardovel:
       at += length;
       continue;
     }
-    analyzer.analyze(input.substr(stretch, at - stretch), [&](const ardovel::analysis::Term& term) {
-      terms.push_back({std::string(term.stem), 0, static_cast<int>(stretch + term.token.bytes.begin),
+    analyzer.analyze(input.substr(stretch, at - stretch), [&](const ardovel::Term& term) {
+      terms.push_back({std::string(term.key), 0, static_cast<int>(stretch + term.token.bytes.begin),
                        static_cast<int>(stretch + term.token.bytes.end)});
     });
     stretch = ++at;
@@ -120,7 +119,7 @@ std::vector<Term> expected_document_terms(std::string_view input, const ardovel:
   return terms;
 }
 
-void check_document(Fts5Tokenizer* tokenizer, const ardovel::analysis::StopWords& stop_words, std::string_view input) {
+void check_document(Fts5Tokenizer* tokenizer, const ardovel::StopWords& stop_words, std::string_view input) {
   const std::vector<Term> terms = run(tokenizer, FTS5_TOKENIZE_DOCUMENT, input);
   check_terms(terms, input);
   if (terms != expected_document_terms(input, stop_words)) {
@@ -153,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const OwnedTokenizer plain(false);
   const OwnedTokenizer stopping(true);
   check_document(plain.get(), {}, input);
-  check_document(stopping.get(), ardovel::analysis::StopWords::serbian(), input);
+  check_document(stopping.get(), ardovel::StopWords::serbian(), input);
   check_terms(run(stopping.get(), FTS5_TOKENIZE_QUERY, input), input);
   check_terms(run(stopping.get(), FTS5_TOKENIZE_QUERY | FTS5_TOKENIZE_PREFIX, input), input);
   check_terms(run(plain.get(), FTS5_TOKENIZE_QUERY | FTS5_TOKENIZE_PREFIX, input), input);

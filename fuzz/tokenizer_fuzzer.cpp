@@ -12,17 +12,16 @@
 #include <vector>
 
 #include "analysis/tokenizer.hpp"
+#include "ardovel/utf8.hpp"
 #include "fuzz_input.hpp"
 #include "unicode/separator.hpp"
-#include "unicode/utf8.hpp"
-#include "unicode/utf8_validate.hpp"
 
 namespace {
 
 using ardovel::analysis::for_each_token;
-using ardovel::analysis::Span;
-using ardovel::analysis::Token;
-using ardovel::analysis::Utf8Input;
+using ardovel::Span;
+using ardovel::Token;
+using ardovel::Utf8Input;
 
 struct Found {
   Span bytes;

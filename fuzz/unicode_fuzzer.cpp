@@ -17,9 +17,9 @@
 #include <string_view>
 #include <utility>
 
+#include "ardovel/text.hpp"
 #include "fuzz_input.hpp"
 #include "reference/reference_stem.hpp"
-#include "unicode/text.hpp"
 #include "unicode/unicode.hpp"
 
 namespace {

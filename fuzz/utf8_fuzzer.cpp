@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
+#include "ardovel/utf8.hpp"
 #include "fuzz_input.hpp"
 #include "reference/reference_stem.hpp"
-#include "unicode/utf8_validate.hpp"
 
 namespace {
 

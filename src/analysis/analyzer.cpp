@@ -1,9 +1,17 @@
-#include "analysis/analyzer.hpp"
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
+#include "analysis/analyzer_impl.hpp"
+#include "ardovel/utf8.hpp"
 #include "stemmer/normalise.hpp"
 #include "stemmer/stem.hpp"
+#include "unicode/separator.hpp"
+#include "unicode/unicode.hpp"
 
-namespace ardovel::analysis {
+namespace ardovel {
+
+namespace analysis {
 
 std::string_view normalise_word(std::string_view word, Text& out) {
   out.clear();
@@ -12,18 +20,64 @@ std::string_view normalise_word(std::string_view word, Text& out) {
   return out.view();
 }
 
-bool Analyzer::is_stop_word(std::string_view word) {
-  return !stop_words_.empty() && stop_words_.contains_normalised(normalise_word(word, normal_scratch_));
+}  // namespace analysis
+
+bool separates_tokens(char32_t c) noexcept { return is_separator(c); }
+
+bool TokenWalk::next(Token& token) noexcept {
+  const auto walk = [&]<Utf8Input Input>() {
+    analysis::TokenScanner<Input> scanner(text_, at_, chars_);
+    const bool found = scanner.next(token);
+    at_ = scanner.position();
+    chars_ = scanner.chars();
+    return found;
+  };
+  return input_ == Utf8Input::lenient ? walk.template operator()<Utf8Input::lenient>()
+                                      : walk.template operator()<Utf8Input::valid>();
 }
 
-std::string_view Analyzer::stem_token(std::string_view token) {
+TokenKind token_kind(std::string_view token) noexcept {
+  bool ascii_letters = false;
+  bool ascii_digits = false;
+  bool letters = false;
+  bool digits = false;
+  bool other = false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(token.data());
+  for (std::size_t at = 0; at < token.size();) {
+    const char32_t c = utf8::decode(bytes, at);
+    if (c < 0x80) {
+      const bool letter = (c | 0x20U) >= 'a' && (c | 0x20U) <= 'z';
+      const bool digit = c >= '0' && c <= '9';
+      ascii_letters |= letter;
+      ascii_digits |= digit;
+      other |= !letter && !digit;
+    } else if (is_alphabetic(c)) {
+      letters = true;
+    } else if (is_numeric(c)) {
+      digits = true;
+    } else {
+      other = true;
+    }
+  }
+  if (ascii_letters && !ascii_digits && !letters && !digits && !other) return TokenKind::ascii_word;
+  if (ascii_digits && !ascii_letters && !letters && !digits && !other) return TokenKind::number;
+  if ((ascii_letters || letters) && (ascii_digits || digits)) return TokenKind::letters_and_digits;
+  return TokenKind::word;
+}
+
+bool Analyzer::Impl::is_stop_word(std::string_view word) {
+  return !options.stop_words.empty() &&
+         options.stop_words.contains_normalised(analysis::normalise_word(word, normal_scratch));
+}
+
+std::string_view Analyzer::Impl::key(std::string_view token) {
   std::string_view stem;
   if (token.size() < interruptible_piece) {
-    stem = stem_word_into(token, stem_scratch_);
-  } else if (const auto finished = stem_word_into(token, stem_scratch_, interruption_)) {
+    stem = stem_word_into(token, key_scratch);
+  } else if (const auto finished = stem_word_into(token, key_scratch, interruption)) {
     stem = *finished;
   } else {
-    interrupted_ = true;
+    interrupted = true;
     return {};
   }
   // No stem is longer than the normalised form it comes from: the later
@@ -31,8 +85,146 @@ std::string_view Analyzer::stem_token(std::string_view token) {
   // shorter fixed stem for the whole, and the "IT" guard keeps two bytes
   // whose form has two. So a stem longer than every stop word spares the
   // second normalisation, and most tokens never pay for it.
-  if (stem.empty() || stem.size() > stop_words_.longest()) return stem;
+  if (stem.empty() || stem.size() > options.stop_words.longest()) return stem;
   return is_stop_word(token) ? std::string_view() : stem;
 }
 
-}  // namespace ardovel::analysis
+Analyzer::Analyzer(AnalyzerOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+Analyzer::~Analyzer() = default;
+Analyzer::Analyzer(Analyzer&&) noexcept = default;
+Analyzer& Analyzer::operator=(Analyzer&&) noexcept = default;
+
+const AnalyzerOptions& Analyzer::options() const noexcept { return impl_->options; }
+
+bool Analyzer::analyze(std::string_view text, FunctionRef<bool(const Term&)> sink, Utf8Input input) {
+  if (input == Utf8Input::lenient) return impl_->analyze<Utf8Input::lenient>(text, sink);
+  return impl_->analyze<Utf8Input::valid>(text, sink);
+}
+
+std::string_view Analyzer::key(std::string_view token) { return impl_->key(token); }
+
+bool Analyzer::is_stop_word(std::string_view word) { return impl_->is_stop_word(word); }
+
+void Analyzer::set_interruption(Interruption interruption) noexcept {
+  impl_->interruption = interruption;
+  impl_->interrupted = false;
+}
+
+bool Analyzer::interrupted() const noexcept { return impl_->interrupted; }
+
+void Analyzer::shrink_scratch(std::size_t most) noexcept {
+  impl_->key_scratch.clear_and_shrink(most);
+  impl_->normal_scratch.clear_and_shrink(most);
+}
+
+// ---- The query side ---------------------------------------------------------
+
+namespace {
+
+// Shorter starts are not stemmed (see prefix_query in analyzer.hpp).
+constexpr std::size_t shortest_stemmed_prefix = 3;
+
+// The wildcards of a pattern stand in as letters that no rule matches
+// while the key is made: alphabetic (the filter keeps them), unchanged by
+// lowercasing and transliteration, and no part of any Serbian word.
+struct Wildcard {
+  char pattern;
+  std::string_view letter;
+};
+constexpr Wildcard WILDCARDS[] = {{'*', "\u01C2"}, {'?', "\u01C1"}};  // ǂ, ǁ
+
+// The key and the normalised form of one typed start (or pattern),
+// as the rule in analyzer.hpp makes them, in `scratch`; either may be
+// empty.
+struct Start {
+  std::string_view key;
+  std::string_view normal;
+};
+
+// `wildcards`: how many of its letters stand in for wildcards, which count
+// for no letter of the start.
+Start start_terms(Analyzer::Impl& impl, std::string_view typed, std::size_t wildcards = 0) {
+  const std::string_view normal = analysis::normalise_word(typed, impl.normal_scratch);
+  if (normal.empty() || char_count(normal) < shortest_stemmed_prefix + wildcards) return {{}, normal};
+  const std::string_view key = stem_word_into(typed, impl.key_scratch);
+  if (key.empty() || normal.starts_with(key)) return {key, key.empty() ? normal : std::string_view()};
+  return {key, normal};
+}
+
+// A pattern's text with each wildcard put back for its letter.
+std::string_view with_wildcards(std::string_view text, Text& out) {
+  out.clear();
+  for (std::size_t at = 0; at < text.size();) {
+    bool replaced = false;
+    for (const Wildcard& wildcard : WILDCARDS) {
+      if (text.substr(at).starts_with(wildcard.letter)) {
+        out.push_back(wildcard.pattern);
+        at += wildcard.letter.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out.push_back(text[at++]);
+  }
+  return out.view();
+}
+
+}  // namespace
+
+bool Analyzer::prefix_query(std::string_view query, FunctionRef<bool(const QueryTerm&)> sink, Utf8Input input) {
+  Impl& impl = *impl_;
+  const auto walk = [&]<Utf8Input Input>() {
+    analysis::TokenScanner<Input> scanner(query);
+    Token last;
+    if (!scanner.next(last)) return true;
+    for (Token next; scanner.next(next); last = next) {
+      const std::string_view found = impl.key(last.text);
+      if (!found.empty() && !sink(QueryTerm{found, last.bytes, false, false})) return false;
+    }
+    // The start of a word is never a stop word.
+    const Start start = start_terms(impl, last.text);
+    bool put = false;
+    for (const std::string_view term : {start.key, start.normal}) {
+      if (term.empty()) continue;
+      if (!sink(QueryTerm{term, last.bytes, true, put})) return false;
+      put = true;
+    }
+    return true;
+  };
+  return input == Utf8Input::lenient ? walk.template operator()<Utf8Input::lenient>()
+                                     : walk.template operator()<Utf8Input::valid>();
+}
+
+void Analyzer::pattern_terms(std::string_view pattern, FunctionRef<bool(std::string_view)> sink) {
+  Impl& impl = *impl_;
+  // A trailing `*` makes the pattern the start of a word; wildcards before
+  // it are letters while the key is made.
+  const std::size_t body_size = pattern.find_last_not_of('*') + 1;  // npos + 1 is 0
+  const bool prefix = body_size < pattern.size();
+  Text lettered;
+  std::size_t wildcards = 0;
+  for (const char c : pattern.substr(0, body_size)) {
+    const Wildcard* wildcard = std::ranges::find(WILDCARDS, c, &Wildcard::pattern);
+    if (wildcard != std::end(WILDCARDS)) {
+      lettered.append(wildcard->letter);
+      ++wildcards;
+    } else {
+      lettered.push_back(c);
+    }
+  }
+  if (!prefix && wildcards == 0) {  // a word
+    const std::string_view found = impl.key(pattern);
+    if (!found.empty()) sink(found);
+    return;
+  }
+  const Start start = start_terms(impl, lettered.view(), wildcards);
+  Text out;
+  for (const std::string_view term : {start.key, start.normal}) {
+    if (term.empty()) continue;
+    with_wildcards(term, out);
+    if (prefix) out.push_back('*');
+    if (!sink(out.view())) return;
+  }
+}
+
+}  // namespace ardovel

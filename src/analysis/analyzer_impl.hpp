@@ -1,22 +1,59 @@
-// The template definitions behind analyzer.hpp; include that header instead.
+// The analyzer's state and its walk over a text, for the core's own users
+// (the analyzer's methods and the key collector, whose loop is too hot for
+// a call through FunctionRef per token).
 #pragma once
 
-#include "analysis/analyzer.hpp"
+#include <cstddef>
+#include <string_view>
 
-namespace ardovel::analysis {
+#include "analysis/tokenizer.hpp"
+#include "ardovel/analyzer.hpp"
+#include "ardovel/text.hpp"
 
-template <Utf8Input Input, class Sink>
-bool Analyzer::analyze(std::string_view text, Sink&& sink) {
-  TokenScanner<Input> scanner(text);
-  for (Token token; scanner.next(token);) {
-    const std::string_view stem = stem_token(token.text);
-    if (stem.empty()) {
-      if (interrupted_) return false;
-      continue;
+namespace ardovel {
+
+struct Analyzer::Impl {
+  explicit Impl(AnalyzerOptions chosen) noexcept : options(std::move(chosen)) {}
+
+  // The key of one token, or an empty view when it is left out.
+  std::string_view key(std::string_view token);
+  bool is_stop_word(std::string_view word);
+
+  // Calls `sink(const Term&)` for each kept token; a sink returning bool
+  // stops the walk by returning false. False when the sink or the
+  // interruption stopped it.
+  template <Utf8Input Input, class Sink>
+  bool analyze(std::string_view text, Sink&& sink) {
+    analysis::TokenScanner<Input> scanner(text);
+    for (Token token; scanner.next(token);) {
+      const std::string_view found = key(token.text);
+      if (found.empty()) {
+        if (interrupted) return false;
+        continue;
+      }
+      if (!analysis::detail::deliver(sink, Term{token, found})) return false;
     }
-    if (!detail::deliver(sink, Term{token, stem})) return false;
+    return true;
   }
-  return true;
-}
 
-}  // namespace ardovel::analysis
+  AnalyzerOptions options;
+  Text key_scratch;
+  Text normal_scratch;
+  Interruption interruption;
+  bool interrupted = false;
+};
+
+// The core's way to an analyzer's state.
+struct AnalyzerAccess {
+  static Analyzer::Impl& impl(Analyzer& analyzer) noexcept { return *analyzer.impl_; }
+};
+
+namespace analysis {
+
+// The form the stemmer holds after lowercasing, transliteration, the "ije"
+// reduction and the character filter, before the prefix and suffix stages.
+// `word` is valid UTF-8; `out` is overwritten and the view points into it.
+std::string_view normalise_word(std::string_view word, Text& out);
+
+}  // namespace analysis
+}  // namespace ardovel

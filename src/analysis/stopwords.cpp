@@ -1,4 +1,3 @@
-#include "analysis/stopwords.hpp"
 
 #include <cstring>
 #include <iterator>
@@ -7,12 +6,14 @@
 
 #include "analysis/serbian_stopword_table.hpp"
 #include "analysis/stopword_table.hpp"
+#include "ardovel/analyzer.hpp"
+#include "ardovel/text.hpp"
 #include "stemmer/normalise.hpp"
-#include "unicode/text.hpp"
 
-namespace ardovel::analysis {
+namespace ardovel {
 
-namespace data = serbian_stopword_data;
+namespace data = analysis::serbian_stopword_data;
+namespace stopword_table = analysis::stopword_table;
 
 // The bytes of every normalised form end to end, and the slots viewing them.
 struct StopWords::Storage {
@@ -20,7 +21,7 @@ struct StopWords::Storage {
   std::vector<std::string_view> slots;
 };
 
-std::span<const std::string_view> serbian_stopword_list() noexcept { return data::WORDS; }
+std::span<const std::string_view> StopWords::serbian_words() noexcept { return data::WORDS; }
 
 StopWords StopWords::serbian() noexcept {
   return StopWords(data::SLOTS, std::size(data::SLOTS), data::NORMALISED_COUNT, data::LONGEST, nullptr);
@@ -68,4 +69,4 @@ bool StopWords::contains_normalised(std::string_view normalised) const noexcept 
   return stopword_table::contains(slots_, mask_, normalised);
 }
 
-}  // namespace ardovel::analysis
+}  // namespace ardovel

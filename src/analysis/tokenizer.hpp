@@ -7,11 +7,9 @@
 // zero-width joiner) stay inside a token, so the stemmer sees them and drops
 // them itself.
 //
-// Two kinds of input:
-//  - valid UTF-8 (from Python, or already checked): taken on trust;
-//  - lenient (SQLite hands over whatever bytes a row holds): every byte that
-//    does not start a well-formed sequence is a separator of its own, so a
-//    token only ever holds well-formed UTF-8 and nothing reads past the end.
+// Valid input is taken on trust; in lenient input every byte that does not
+// start a well-formed sequence is a separator of its own, so a token only
+// ever holds well-formed UTF-8 and nothing reads past the end.
 //
 // Nothing here allocates; a token is a view into the caller's text.
 #pragma once
@@ -21,33 +19,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "ardovel/analyzer.hpp"
+#include "ardovel/utf8.hpp"
 #include "unicode/separator.hpp"
-#include "unicode/utf8.hpp"
-#include "unicode/utf8_validate.hpp"
 
 namespace ardovel::analysis {
-
-// Half-open [begin, end).
-struct Span {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-  friend bool operator==(const Span&, const Span&) = default;
-};
-
-struct Token {
-  std::string_view text;  // the token as written: a view into the input
-  Span bytes;             // byte offsets into the input
-  // Code-point offsets into the input, for hosts that count characters
-  // (Python's str indices). In lenient input each byte that does not start
-  // a well-formed sequence counts as one position, as Python's
-  // "surrogateescape" decoding would count it.
-  Span chars;
-};
-
-enum class Utf8Input {
-  valid,    // the caller guarantees well-formed UTF-8
-  lenient,  // anything; ill-formed bytes separate tokens
-};
 
 // Hands out the tokens of one text in order, one at a time:
 //
@@ -60,6 +36,12 @@ class TokenScanner {
  public:
   explicit TokenScanner(std::string_view text) noexcept
       : bytes_(reinterpret_cast<const unsigned char*>(text.data())), size_(text.size()) {}
+  // Resumes a walk at byte `at`, the end of a token or a separator, with
+  // `chars` code points before it.
+  TokenScanner(std::string_view text, std::size_t at, std::size_t chars) noexcept
+      : bytes_(reinterpret_cast<const unsigned char*>(text.data())), size_(text.size()), at_(at), chars_(chars) {}
+  [[nodiscard]] std::size_t position() const noexcept { return at_; }
+  [[nodiscard]] std::size_t chars() const noexcept { return chars_; }
 
   // Fills `token` with the next token and returns true, or returns false at
   // the end of the text.

@@ -1,12 +1,12 @@
-#include "cli/encoding.hpp"
+#include "encoding.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "cli/descriptor.hpp"
-#include "unicode/utf8_validate.hpp"
+#include "ardovel/utf8.hpp"
+#include "descriptor.hpp"
 
 namespace ardovel::cli {
 namespace {

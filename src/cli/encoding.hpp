@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/input.hpp"
+#include "input.hpp"
 
 namespace ardovel::cli {
 

@@ -1,4 +1,4 @@
-#include "cli/input.hpp"
+#include "input.hpp"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "cli/descriptor.hpp"
+#include "descriptor.hpp"
 
 namespace ardovel::cli {
 

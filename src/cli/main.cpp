@@ -13,12 +13,12 @@
 #include <optional>
 #include <string>
 
-#include "analysis/stopwords.hpp"
-#include "cli/encoding.hpp"
+#include "ardovel/analyzer.hpp"
+#include "encoding.hpp"
 
-#include "cli/options.hpp"
-#include "cli/output.hpp"
-#include "cli/run.hpp"
+#include "options.hpp"
+#include "output.hpp"
+#include "run.hpp"
 
 namespace ardovel::cli {
 namespace {
@@ -52,7 +52,7 @@ int main_checked(int argc, char** argv) {
     }
   }
   const Mode mode = options.pairs ? Mode::pairs : options.tokens ? Mode::tokens : Mode::lines;
-  const analysis::StopWords stop_words = options.stopwords ? analysis::StopWords::serbian() : analysis::StopWords();
+  const StopWords stop_words = options.stopwords ? StopWords::serbian() : StopWords();
   Run run(mode, stop_words, std::move(decoder));
   for (const std::string& path : options.paths) {
     if (!run.stem_input(path)) return exit_failure;

@@ -1,4 +1,4 @@
-#include "cli/output.hpp"
+#include "output.hpp"
 
 #include <sys/uio.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "cli/descriptor.hpp"
-#include "unicode/utf8_validate.hpp"
+#include "ardovel/utf8.hpp"
+#include "descriptor.hpp"
 
 namespace ardovel::cli {
 namespace {

@@ -1,11 +1,11 @@
-#include "cli/progress.hpp"
+#include "progress.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "cli/output.hpp"
+#include "output.hpp"
 
 namespace ardovel::cli {
 

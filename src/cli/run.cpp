@@ -1,4 +1,4 @@
-#include "cli/run.hpp"
+#include "run.hpp"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -13,9 +13,8 @@
 #include <cstring>
 #include <new>
 
-#include "cli/output.hpp"
-#include "unicode/utf8.hpp"
-#include "unicode/utf8_validate.hpp"
+#include "ardovel/utf8.hpp"
+#include "output.hpp"
 
 namespace ardovel::cli {
 namespace {
@@ -65,7 +64,7 @@ class InputFile {
 
 }  // namespace
 
-Run::Run(Mode mode, const analysis::StopWords& stop_words, std::optional<Decoder> decoder)
+Run::Run(Mode mode, const StopWords& stop_words, std::optional<Decoder> decoder)
     : mode_(mode),
       stop_words_(stop_words),
       workers_(worker_count()),

@@ -8,18 +8,18 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/stopwords.hpp"
-#include "cli/encoding.hpp"
-#include "cli/input.hpp"
-#include "cli/progress.hpp"
-#include "cli/stemming.hpp"
+#include "ardovel/analyzer.hpp"
+#include "encoding.hpp"
+#include "input.hpp"
+#include "progress.hpp"
+#include "stemming.hpp"
 
 namespace ardovel::cli {
 
 class Run {
  public:
   // Without a decoder the input is read as UTF-8.
-  Run(Mode mode, const analysis::StopWords& stop_words, std::optional<Decoder> decoder);
+  Run(Mode mode, const StopWords& stop_words, std::optional<Decoder> decoder);
 
   // Stems one input, "-" being standard input. False after an error, which
   // has been reported; the answers to the lines before it have been written.
@@ -38,7 +38,7 @@ class Run {
   void number_shares(std::size_t used, std::size_t lines) noexcept;
 
   Mode mode_;
-  analysis::StopWords stop_words_;
+  StopWords stop_words_;
   std::size_t workers_;  // threads a block is stemmed on
   std::vector<Share> shares_;
   LineBuffer buffer_;

@@ -1,4 +1,4 @@
-#include "cli/stemming.hpp"
+#include "stemming.hpp"
 
 #include <charconv>
 #include <exception>
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/input.hpp"
-#include "unicode/utf8_validate.hpp"
+#include "ardovel/utf8.hpp"
+#include "input.hpp"
 
 namespace ardovel::cli {
 
@@ -42,13 +42,14 @@ std::size_t Answerer::answer_unchecked(std::string_view line, std::size_t number
   const std::size_t answers_start = out.size();
   std::size_t checked = 0;  // the line is well-formed up to here
   std::size_t invalid = std::string_view::npos;
-  analyzer_.analyze<analysis::Utf8Input::lenient>(line, [&](const analysis::Term& term) {
+  const auto check_and_append = [&](const Term& term) {
     invalid = find_invalid_between(line, checked, term.token.bytes.begin);
     if (invalid != std::string_view::npos) return false;
     checked = term.token.bytes.end;
     append(term, number, out);
     return true;
-  });
+  };
+  analyzer_.analyze(line, check_and_append, Utf8Input::lenient);
   if (invalid == std::string_view::npos) invalid = find_invalid_between(line, checked, line.size());
   if (invalid == std::string_view::npos) return line.size();
   out.resize(answers_start);

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/analyzer.hpp"
+#include "ardovel/analyzer.hpp"
 
 namespace ardovel::cli {
 
@@ -24,7 +24,7 @@ enum class Mode {
 class Answerer {
  public:
   Answerer() = default;  // whole lines, no stop words
-  Answerer(Mode mode, const analysis::StopWords& stop_words) noexcept : mode_(mode), analyzer_(stop_words) {}
+  Answerer(Mode mode, const StopWords& stop_words) : mode_(mode), analyzer_(AnalyzerOptions{stop_words}) {}
 
   [[nodiscard]] Mode mode() const noexcept { return mode_; }
 
@@ -36,7 +36,7 @@ class Answerer {
 
   // The answer to a valid UTF-8 line in whole-line mode, without its line
   // end; valid until the next call.
-  [[nodiscard]] std::string_view stem_line(std::string_view line) { return analyzer_.stem_token(line); }
+  [[nodiscard]] std::string_view stem_line(std::string_view line) { return analyzer_.key(line); }
 
   // answer() for a line not yet checked as UTF-8. Returns the offset of its
   // first byte that starts no well-formed sequence, having appended nothing,
@@ -45,25 +45,25 @@ class Answerer {
 
   // In token mode, appends the answers to whole lines of valid UTF-8.
   void answer_valid_tokens(std::string_view lines, std::string& out) {
-    analyzer_.analyze(lines, [&](const analysis::Term& term) { append(term, 0, out); });
+    analyzer_.analyze(lines, [&](const Term& term) { append(term, 0, out); });
   }
 
  private:
-  void append(const analysis::Term& term, std::size_t number, std::string& out) const;
+  void append(const Term& term, std::size_t number, std::string& out) const;
 
   Mode mode_ = Mode::lines;
-  analysis::Analyzer analyzer_;
+  Analyzer analyzer_;
 };
 
 // "LINE<TAB>TOKEN<TAB>STEM\n". A token never holds a tab or a line end: both
 // separate tokens.
 void append_pair(std::size_t number, std::string_view token, std::string_view stem, std::string& out);
 
-inline void Answerer::append(const analysis::Term& term, std::size_t number, std::string& out) const {
+inline void Answerer::append(const Term& term, std::size_t number, std::string& out) const {
   if (mode_ == Mode::pairs) {
-    append_pair(number, term.token.text, term.stem, out);
+    append_pair(number, term.token.text, term.key, out);
   } else {
-    out.append(term.stem).push_back('\n');
+    out.append(term.key).push_back('\n');
   }
 }
 
@@ -74,7 +74,7 @@ bool Answerer::answer(std::string_view line, std::size_t number, std::string& ou
     out.append(stem_line(line)).push_back('\n');
     return go_on();
   }
-  return analyzer_.analyze(line, [&](const analysis::Term& term) {
+  return analyzer_.analyze(line, [&](const Term& term) {
     append(term, number, out);
     return go_on();
   });

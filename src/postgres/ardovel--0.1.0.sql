@@ -24,20 +24,54 @@ COMMENT ON TEXT SEARCH TEMPLATE ardovel IS
 CREATE TEXT SEARCH DICTIONARY ardovel (TEMPLATE = ardovel);
 COMMENT ON TEXT SEARCH DICTIONARY ardovel IS 'Serbian stemmer (ardovel), no stop words';
 
--- The default parser. Its word tokens go to ardovel; numbers, addresses and
--- file names are kept as written, as PostgreSQL's own language
--- configurations keep them.
-CREATE TEXT SEARCH CONFIGURATION ardovel (PARSER = pg_catalog."default");
+-- The parser: the tokens every ardovel front end finds, so that a text
+-- gets here exactly the keys it gets in Python, SQLite and the command line.
+-- Its token types bear the default parser's names and numbers, whose
+-- headline function it borrows.
+CREATE FUNCTION ardovel_parser_start(internal, integer)
+  RETURNS internal
+  AS 'MODULE_PATHNAME', 'ardovel_parser_start'
+  LANGUAGE C STRICT;
+
+CREATE FUNCTION ardovel_parser_next(internal, internal, internal)
+  RETURNS internal
+  AS 'MODULE_PATHNAME', 'ardovel_parser_next'
+  LANGUAGE C STRICT;
+
+CREATE FUNCTION ardovel_parser_end(internal)
+  RETURNS void
+  AS 'MODULE_PATHNAME', 'ardovel_parser_end'
+  LANGUAGE C STRICT;
+
+CREATE FUNCTION ardovel_parser_types(internal)
+  RETURNS internal
+  AS 'MODULE_PATHNAME', 'ardovel_parser_types'
+  LANGUAGE C STRICT;
+
+CREATE TEXT SEARCH PARSER ardovel (
+  START = ardovel_parser_start,
+  GETTOKEN = ardovel_parser_next,
+  END = ardovel_parser_end,
+  HEADLINE = pg_catalog.prsd_headline,
+  LEXTYPES = ardovel_parser_types
+);
+COMMENT ON TEXT SEARCH PARSER ardovel IS
+  'ardovel tokens: runs of characters that are not white space, punctuation, symbols or controls';
+
+CREATE TEXT SEARCH CONFIGURATION ardovel (PARSER = ardovel);
 COMMENT ON TEXT SEARCH CONFIGURATION ardovel IS 'Serbian, either script (ardovel)';
 ALTER TEXT SEARCH CONFIGURATION ardovel
-  ADD MAPPING FOR asciiword, word, numword, asciihword, hword, numhword, hword_asciipart, hword_part, hword_numpart
-  WITH ardovel;
-ALTER TEXT SEARCH CONFIGURATION ardovel
-  ADD MAPPING FOR email, url, url_path, host, file, version, sfloat, float, int, uint
-  WITH pg_catalog.simple;
+  ADD MAPPING FOR asciiword, word, numword, uint WITH ardovel;
 
 CREATE FUNCTION ardovel_stem(text)
   RETURNS text
   AS 'MODULE_PATHNAME', 'ardovel_stem'
   LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
 COMMENT ON FUNCTION ardovel_stem(text) IS 'the ardovel stem of one word, as the Python module''s stem_py gives it';
+
+CREATE FUNCTION ardovel_prefix(text)
+  RETURNS tsquery
+  AS 'MODULE_PATHNAME', 'ardovel_prefix'
+  LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION ardovel_prefix(text) IS
+  'the query for a text whose last word is typed as the start of a word, as FTS5''s knjig* gives it';

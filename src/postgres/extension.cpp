@@ -7,7 +7,7 @@
 // call has returned does an entry point raise an error, with ereport().
 #include <cstring>
 
-#include "postgres/stemming.hpp"
+#include "stemming.hpp"
 
 // PostgreSQL 15 leaves PGDLLEXPORT empty on ELF platforms, and this module
 // is built with hidden symbols, so the entry points must say they are meant
@@ -23,6 +23,7 @@ extern "C" {
 #include "miscadmin.h"
 #include "nodes/pg_list.h"
 #include "tsearch/ts_public.h"
+#include "tsearch/ts_type.h"
 #include "utils/builtins.h"
 #include "utils/palloc.h"
 
@@ -31,6 +32,16 @@ PG_MODULE_MAGIC;
 PGDLLEXPORT Datum ardovel_dict_init(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_dict_lexize(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_stem(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_prefix(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_parser_start(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_parser_next(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_parser_end(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_parser_types(PG_FUNCTION_ARGS);
+PG_FUNCTION_INFO_V1(ardovel_prefix);
+PG_FUNCTION_INFO_V1(ardovel_parser_start);
+PG_FUNCTION_INFO_V1(ardovel_parser_next);
+PG_FUNCTION_INFO_V1(ardovel_parser_end);
+PG_FUNCTION_INFO_V1(ardovel_parser_types);
 PG_FUNCTION_INFO_V1(ardovel_dict_init);
 PG_FUNCTION_INFO_V1(ardovel_dict_lexize);
 PG_FUNCTION_INFO_V1(ardovel_stem);
@@ -40,7 +51,9 @@ namespace {
 
 using ardovel::postgres::Dictionary;
 using ardovel::postgres::Status;
-using ardovel::postgres::StemBuffer;
+using ardovel::postgres::KeyCopy;
+using ardovel::postgres::ParserState;
+using ardovel::postgres::TokenType;
 
 // A query cancel, a statement timeout or a terminate request sets this
 // flag from a signal handler; the stemmer asks it between pieces of a long
@@ -87,9 +100,12 @@ void stem_until_done(Call call) {
   }
 }
 
-// Room for the stem of `size` bytes in the call's memory context, which
-// PostgreSQL frees with the call, also when it ends in an error.
-char* stem_space(std::size_t bytes) { return static_cast<char*>(palloc_extended(bytes, MCXT_ALLOC_HUGE)); }
+// Memory for a key in the call's memory context, which PostgreSQL frees
+// with the call, also when it ends in an error. Never unwinds: the C++ side
+// calls it.
+char* key_space(std::size_t size) noexcept {
+  return static_cast<char*>(palloc_extended(size, MCXT_ALLOC_HUGE | MCXT_ALLOC_NO_OOM));
+}
 
 // What a dictionary hands PostgreSQL as its data. It lives in the
 // dictionary's memory context, whose reset or deletion (on ALTER TEXT SEARCH
@@ -155,34 +171,96 @@ extern "C" Datum ardovel_dict_lexize(PG_FUNCTION_ARGS) {
   const char* token = PG_GETARG_POINTER(1);
   const auto size = static_cast<std::size_t>(PG_GETARG_INT32(2));
 
-  const std::size_t room = ardovel::postgres::stem_room(size);
-  StemBuffer stem{stem_space(room + 1), room};  // and the terminating zero
+  KeyCopy key{key_space};
   stem_until_done(
-      [&] { return ardovel::postgres::dictionary_stem(*data->dictionary, token, size, backend_interruption, stem); });
-
+      [&] { return ardovel::postgres::dictionary_key(*data->dictionary, token, size, backend_interruption, key); });
   auto* lexemes = static_cast<TSLexeme*>(palloc0(sizeof(TSLexeme) * 2));  // ends with a null lexeme
-  if (stem.size > 0) {
-    stem.data[stem.size] = '\0';
-    lexemes[0].lexeme = stem.data;
-  } else {
-    pfree(stem.data);
-  }
+  lexemes[0].lexeme = key.block;
   PG_RETURN_POINTER(lexemes);
 }
 
 extern "C" Datum ardovel_stem(PG_FUNCTION_ARGS) {
   require_utf8_database();
   const text* word = PG_GETARG_TEXT_PP(0);
-  const std::size_t size = VARSIZE_ANY_EXHDR(word);
 
-  const std::size_t room = ardovel::postgres::stem_room(size);
-  auto* result = reinterpret_cast<text*>(stem_space(VARHDRSZ + room));
-  StemBuffer stem{VARDATA(result), room};
-  stem_until_done([&] { return ardovel::postgres::stem_word(VARDATA_ANY(word), size, backend_interruption, stem); });
+  KeyCopy stem{key_space, VARHDRSZ};
+  stem_until_done([&] {
+    return ardovel::postgres::stem_word(VARDATA_ANY(word), VARSIZE_ANY_EXHDR(word), backend_interruption, stem);
+  });
   if (stem.size > MaxAllocSize - VARHDRSZ) {
     ereport(ERROR, (errcode(ERRCODE_PROGRAM_LIMIT_EXCEEDED),
                     errmsg("the ardovel stem of this word is too long for a text value (%zu bytes)", stem.size)));
   }
+  auto* result = reinterpret_cast<text*>(stem.block != nullptr ? stem.block : palloc(VARHDRSZ));
   SET_VARSIZE(result, VARHDRSZ + stem.size);
   PG_RETURN_TEXT_P(result);
+}
+
+// A dictionary is not told whether its word was typed whole or as the start
+// of one, so `:*` applies to the key of a whole word ('kupus:*' becomes
+// 'kupuh':*, which misses "kupusište"). This gives what the query rule of
+// every front end gives for a typed start.
+extern "C" Datum ardovel_prefix(PG_FUNCTION_ARGS) {
+  require_utf8_database();
+  const text* typed = PG_GETARG_TEXT_PP(0);
+  KeyCopy query{key_space};
+  stem_until_done([&] {
+    return ardovel::postgres::prefix_query(VARDATA_ANY(typed), VARSIZE_ANY_EXHDR(typed), query);
+  });
+  if (query.block == nullptr) {
+    auto* empty = static_cast<TSQuery>(palloc0(HDRSIZETQ));
+    SET_VARSIZE(empty, HDRSIZETQ);
+    PG_RETURN_TSQUERY(empty);
+  }
+  return DirectFunctionCall1(tsqueryin, CStringGetDatum(query.block));
+}
+
+// The parser's walk lives in the call's memory: a ParserState needs no
+// destructor, so an error between two tokens leaves nothing behind.
+extern "C" Datum ardovel_parser_start(PG_FUNCTION_ARGS) {
+  auto* state = static_cast<ParserState*>(palloc(sizeof(ParserState)));
+  *state = ParserState{static_cast<const char*>(PG_GETARG_POINTER(0)), static_cast<std::size_t>(PG_GETARG_INT32(1))};
+  PG_RETURN_POINTER(state);
+}
+
+extern "C" Datum ardovel_parser_next(PG_FUNCTION_ARGS) {
+  auto* state = reinterpret_cast<ParserState*>(PG_GETARG_POINTER(0));
+  auto** token = reinterpret_cast<const char**>(PG_GETARG_POINTER(1));
+  auto* size = reinterpret_cast<int*>(PG_GETARG_POINTER(2));
+  std::size_t length = 0;
+  const TokenType type = ardovel::postgres::next_token(*state, *token, length);
+  *size = static_cast<int>(length);  // within the text, whose size is an int
+  PG_RETURN_INT32(type);
+}
+
+extern "C" Datum ardovel_parser_end(PG_FUNCTION_ARGS) {
+  pfree(PG_GETARG_POINTER(0));
+  PG_RETURN_VOID();
+}
+
+// The token types, by the names and numbers of the default parser's, so
+// that configurations, ts_debug and the borrowed headline function read
+// them as they read its own.
+extern "C" Datum ardovel_parser_types(PG_FUNCTION_ARGS) {
+  struct Type {
+    TokenType id;
+    const char* alias;
+    const char* description;
+  };
+  static const Type types[] = {
+      {TokenType::ascii_word, "asciiword", "Word, all ASCII"},
+      {TokenType::word, "word", "Word, all letters"},
+      {TokenType::letters_and_digits, "numword", "Word, letters and digits"},
+      {TokenType::blank, "blank", "Space symbols"},
+      {TokenType::unsigned_integer, "uint", "Unsigned integer"},
+  };
+  constexpr std::size_t count = sizeof types / sizeof types[0];
+  auto* descriptions = static_cast<LexDescr*>(palloc(sizeof(LexDescr) * (count + 1)));
+  for (std::size_t i = 0; i < count; ++i) {
+    descriptions[i].lexid = static_cast<int>(types[i].id);
+    descriptions[i].alias = pstrdup(types[i].alias);
+    descriptions[i].descr = pstrdup(types[i].description);
+  }
+  descriptions[count].lexid = 0;
+  PG_RETURN_POINTER(descriptions);
 }

@@ -9,38 +9,38 @@
 // that owns no C++ object.
 //
 // A backend lives long and serves any role, so no call keeps memory that a
-// long word made it take: a stem is written into the glue's memory, which
-// belongs to the call's memory context, and the scratch a dictionary keeps
-// between calls is given back when it grew past a few megabytes.
+// long word made it take: a key is copied into memory the glue allocates in
+// the call's memory context, and the scratch a dictionary keeps between
+// calls is given back when it grew past a few megabytes.
 #pragma once
 
 #include <cstddef>
 
-#include "stemmer/interruption.hpp"
+#include "ardovel/stem.hpp"
 
 namespace ardovel::postgres {
 
 enum class Status {
   ok,
   out_of_memory,
-  interrupted,  // the interruption asked to stop; nothing was written
+  interrupted,  // the interruption asked to stop; nothing was made
   failed,       // anything else a C++ call threw; never expected
 };
 
-// Room for the stem of a word of `size` bytes, which the glue allocates.
-[[nodiscard]] std::size_t stem_room(std::size_t size) noexcept;
-
-// Where a stem goes: `room` bytes (stem_room of the word's size) at `data`;
-// `size` is set to the stem's length.
-struct StemBuffer {
-  char* data;
-  std::size_t room;
+// Where a key goes: `allocate` gives `size` bytes, or null when memory is
+// exhausted, and must not unwind (palloc_extended with MCXT_ALLOC_NO_OOM).
+// The key is written `header` bytes into them, with a zero byte after it,
+// so that the glue can make a text value of it where it lies.
+struct KeyCopy {
+  char* (*allocate)(std::size_t size) noexcept;
+  std::size_t header = 0;
+  char* block = nullptr;  // what `allocate` gave; null for an empty key
   std::size_t size = 0;
 };
 
-// One text-search dictionary's state: an analyzer and its stop words.
-// Opaque to the glue, which holds it through a pointer and destroys it when
-// the dictionary's memory context goes away.
+// One text-search dictionary's state: an analyzer and its options. Opaque
+// to the glue, which holds it through a pointer and destroys it when the
+// dictionary's memory context goes away.
 class Dictionary;
 
 // Makes a dictionary whose stop words are `words` (each zero-terminated,
@@ -49,13 +49,48 @@ class Dictionary;
 Status make_dictionary(const char* const* words, std::size_t count, Dictionary** made) noexcept;
 void destroy_dictionary(Dictionary* dictionary) noexcept;
 
-// The stem of one token (valid UTF-8), or an empty stem when the token is
-// left out: its stem is empty, or it is one of the dictionary's stop words.
-Status dictionary_stem(Dictionary& dictionary, const char* token, std::size_t size, const Interruption& interruption,
-                       StemBuffer& stem) noexcept;
+// The key of one token (valid UTF-8), or an empty key when the token is
+// left out: its key is empty, or it is one of the dictionary's stop words.
+Status dictionary_key(Dictionary& dictionary, const char* token, std::size_t size, const Interruption& interruption,
+                      KeyCopy& key) noexcept;
 
 // The stem of one word (valid UTF-8), with no stop words: exactly what the
 // Python module's stem_py gives.
-Status stem_word(const char* word, std::size_t size, const Interruption& interruption, StemBuffer& stem) noexcept;
+Status stem_word(const char* word, std::size_t size, const Interruption& interruption, KeyCopy& stem) noexcept;
+
+// The query a text stands for whose last word is typed as the start of a
+// word (the query rule of every front end), in tsquery's syntax: the
+// earlier words' keys joined by "&", then the start's alternatives, each a
+// prefix, joined by "|". Empty when the text has no key.
+Status prefix_query(const char* text, std::size_t size, KeyCopy& query) noexcept;
+
+// The text-search parser: the project's tokens, and what lies between them
+// as "blank" tokens, so that ts_headline can give the text back whole. The
+// type numbers are those of PostgreSQL's default parser, whose headline
+// function the parser borrows and which reads them.
+enum TokenType : int {
+  end_of_text = 0,
+  ascii_word = 1,          // ASCII letters only
+  word = 2,                // letters (any script, with marks) and whatever else is no digit
+  letters_and_digits = 3,  // letters and digits
+  blank = 12,              // separators: white space, punctuation, symbols
+  unsigned_integer = 22,   // ASCII digits only
+};
+
+// A walk over one text, in plain types that live in PostgreSQL's memory:
+// nothing in it needs destroying.
+struct ParserState {
+  const char* text;
+  std::size_t size;
+  std::size_t at = 0;  // where the next token or blank starts
+  // A token found after a blank, handed over on the next call.
+  std::size_t pending_begin = 0;
+  std::size_t pending_end = 0;
+  TokenType pending_type = end_of_text;
+};
+
+// The next token or blank of the text: its type (end_of_text at the end),
+// with `token` and `size` set to its bytes.
+TokenType next_token(ParserState& state, const char*& token, std::size_t& size) noexcept;
 
 }  // namespace ardovel::postgres

@@ -9,10 +9,9 @@
 #include <new>
 #include <string_view>
 
-#include "sqlite/fts5_tokenizer.hpp"
-#include "stemmer/stem.hpp"
-#include "unicode/text.hpp"
-#include "unicode/utf8_validate.hpp"
+#include "ardovel/stem.hpp"
+#include "ardovel/utf8.hpp"
+#include "fts5_tokenizer.hpp"
 
 SQLITE_EXTENSION_INIT1
 
@@ -64,8 +63,8 @@ void stem_function(sqlite3_context* context, int /*count*/, sqlite3_value** argu
     return;
   }
   try {
-    ardovel::Text scratch;
-    const std::string_view stem = ardovel::stem_word_into(word, scratch);
+    ardovel::Stemmer stemmer;
+    const std::string_view stem = stemmer.stem(word);
     sqlite3_result_text(context, stem.data(), static_cast<int>(stem.size()), SQLITE_TRANSIENT);
   } catch (const std::bad_alloc&) {
     sqlite3_result_error_nomem(context);

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "ardovel/utf8.hpp"
 #include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {

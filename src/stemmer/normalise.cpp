@@ -7,9 +7,9 @@
 #include <optional>
 #include <string_view>
 
+#include "ardovel/utf8.hpp"
 #include "unicode/properties.hpp"
 #include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {
@@ -44,32 +44,6 @@ constexpr auto CYRILLIC_TO_LATIN = [] {
   for (const Letter& letter : SERBIAN_LETTERS) table[letter.cyrillic - CYRILLIC_FIRST] = letter.latin;
   return table;
 }();
-
-// U+0400..U+045F are exactly the two-byte sequences led by D0 or D1 whose
-// code point stays below the end of that span.
-std::string_view latin_for(unsigned char lead, unsigned char next) noexcept {
-  if (lead != 0xD0 && lead != 0xD1) return {};
-  const Character c = ((lead & 0x1FU) << 6) | (next & 0x3FU);
-  return c < CYRILLIC_FIRST + CYRILLIC_SPAN ? CYRILLIC_TO_LATIN[c - CYRILLIC_FIRST] : std::string_view{};
-}
-
-// Replaces every non-overlapping `pattern` (three bytes) by `replacement`,
-// left to right. The text only shrinks, so it is rewritten where it stands.
-void collapse_in_place(Text& text, std::string_view pattern, char replacement) {
-  const std::string_view view = text.view();
-  char* data = text.data();
-  std::size_t read = 0;
-  std::size_t write = 0;
-  for (std::size_t at = view.find(pattern); at != std::string_view::npos; at = view.find(pattern, read)) {
-    std::memmove(data + write, data + read, at - read);
-    write += at - read;
-    data[write++] = replacement;
-    read = at + pattern.size();
-  }
-  if (read == 0) return;
-  std::memmove(data + write, data + read, view.size() - read);
-  text.truncate(write + view.size() - read);
-}
 
 // What the filter keeps: letters, digits and white space. Usable in constant
 // expressions, so the pass's tables below are built from the same test.
@@ -377,39 +351,6 @@ std::optional<std::size_t> normalise_into(std::string_view word, char* out, cons
     reduction.run(out, from, std::min(written, from + interruptible_piece));
   }
   return reduction.size();
-}
-
-void lowercase(std::string_view form, Text& out) { to_lowercase(form, out); }
-
-void transliterate_cyrillic(std::string_view form, Text& out) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(form.data());
-  out.clear();
-  out.reserve(form.size());
-  for (std::size_t i = 0; i < form.size();) {
-    const std::string_view latin = i + 1 < form.size() ? latin_for(bytes[i], bytes[i + 1]) : std::string_view{};
-    if (latin.empty()) {
-      out.push_back(form[i++]);
-    } else {
-      out.append(latin);
-      i += 2;
-    }
-  }
-}
-
-void reduce_ije(std::string_view form, Text& out) {
-  out.assign(form);
-  collapse_in_place(out, "ije", 'e');
-  collapse_in_place(out, "IJE", 'E');
-}
-
-void filter_characters(std::string_view form, Text& out) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(form.data());
-  out.clear();
-  out.reserve(form.size());
-  for (std::size_t i = 0; i < form.size();) {
-    const std::size_t start = i;
-    if (is_kept(utf8::decode(bytes, i))) out.append(form.substr(start, i - start));
-  }
 }
 
 }  // namespace ardovel

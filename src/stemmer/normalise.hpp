@@ -1,28 +1,21 @@
 // Orthographic normalisation: brings any input to lower-case Latin, ekavian
 // spelling, with nothing but letters, digits and white space.
-//
-// Each stage reads the current form and overwrites `out` with the next one;
-// `out` never aliases `form`.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string_view>
 
-#include "stemmer/interruption.hpp"
-#include "unicode/text.hpp"
+#include "ardovel/stem.hpp"
+#include "ardovel/text.hpp"
 
 namespace ardovel {
 
-void lowercase(std::string_view form, Text& out);
-void transliterate_cyrillic(std::string_view form, Text& out);
-void reduce_ije(std::string_view form, Text& out);
-void filter_characters(std::string_view form, Text& out);
-
-// All four stages at once, as the pipeline composes them: writes the form
-// that filter_characters(reduce_ije(transliterate_cyrillic(lowercase(word))))
-// gives to `out`, which must have room for normalised_capacity(word.size())
-// bytes, and returns its size.
+// Lowercasing, Cyrillic-to-Latin transliteration, the reduction of "ije" to
+// "e" and the removal of every character that is neither a letter, a digit
+// nor white space, in one pass: writes the form the four stages give, one
+// after the other, to `out`, which must have room for
+// normalised_capacity(word.size()) bytes, and returns its size.
 [[nodiscard]] std::size_t normalise_into(std::string_view word, char* out) noexcept;
 
 // The same, in pieces of about interruptible_piece bytes, asking

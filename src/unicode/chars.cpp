@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ardovel/utf8.hpp"
 #include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {

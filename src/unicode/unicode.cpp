@@ -4,10 +4,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "ardovel/utf8.hpp"
 #include "unicode/properties.hpp"
 #include "unicode/tables.hpp"
 #include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {

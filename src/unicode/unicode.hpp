@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "text.hpp"
+#include "ardovel/text.hpp"
 
 namespace ardovel {
 

@@ -16,13 +16,14 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/analyzer.hpp"
-#include "stemmer/stem.hpp"
+#include "analysis/analyzer_impl.hpp"
+#include "ardovel/analyzer.hpp"
+#include "ardovel/utf8.hpp"
+#include "ardovel/stem.hpp"
 #include "unicode/separator.hpp"
-#include "unicode/utf8.hpp"
-#include "unicode/utf8_validate.hpp"
 
-namespace ardovel::analysis {
+namespace ardovel {
+namespace analysis {
 namespace {
 
 constexpr Character LAST_SCALAR = 0x10FFFF;
@@ -257,7 +258,7 @@ TEST(Tokenizer, LenientTokensAreWellFormedInBoundsAndAgreeWithValidModeOnValidTe
 
 std::vector<std::pair<std::string, std::string>> analyse(Analyzer& analyzer, std::string_view text) {
   std::vector<std::pair<std::string, std::string>> terms;
-  analyzer.analyze(text, [&](const Term& term) { terms.emplace_back(term.token.text, term.stem); });
+  analyzer.analyze(text, [&](const Term& term) { terms.emplace_back(term.token.text, term.key); });
   return terms;
 }
 
@@ -280,6 +281,51 @@ TEST(Analyzer, StemsAreThoseOfStemWordAndEmptyStemsAreLeftOut) {
   EXPECT_EQ(analyse(analyzer, sample_text()), expected_terms(sample_text()));
   const std::string long_token(5000, 'x');
   EXPECT_EQ(analyse(analyzer, "kuća " + long_token + " kuća"), expected_terms("kuća " + long_token + " kuća"));
+}
+
+// The query rule, which every front end follows: (query, stop words, the
+// terms as "key" or "key*" for a prefix, with "|" before an alternative).
+struct QueryCase {
+  const char* query;
+  bool stop_words;
+  Strings terms;
+};
+
+TEST(Query, APrefixStandsForItsKeyAndItsNormalFormUnlessTooShort) {
+  const QueryCase cases[] = {
+      {"knjig", false, {"knjig*"}},
+      {"knjiga", false, {"knjig*"}},              // its key, as a whole word's: finds "knjiga"
+      {"КЊИГ", false, {"knjig*"}},
+      {"kupus", false, {"kupuh*", "|kupus*"}},     // the key is no start of it: "kupusište" too
+      {"knjiž", false, {"knjig*", "|knjiž*"}},
+      {"ku", false, {"ku*"}},                     // too short to stem: not every "k..." word
+      {"ča", false, {"ča*"}},                     // two letters, though three bytes
+      {"su", true, {"su*"}},                      // a start is never a stop word
+      {"crvene knjig", true, {"crven", "knjig*"}},  // the words before it are whole words
+      {"su knjig", true, {"knjig*"}},             // ...and may be stop words
+      {"!?", false, {}},
+  };
+  for (const QueryCase& c : cases) {
+    Analyzer analyzer(AnalyzerOptions{c.stop_words ? StopWords::serbian() : StopWords()});
+    Strings terms;
+    analyzer.prefix_query(c.query, [&](const QueryTerm& term) {
+      terms.push_back((term.alternative ? "|" : "") + std::string(term.key) + (term.prefix ? "*" : ""));
+    });
+    EXPECT_EQ(terms, c.terms) << c.query;
+  }
+}
+
+TEST(Query, APatternsWildcardsStandInForLettersWhileItsKeyIsMade) {
+  const std::pair<const char*, Strings> cases[] = {
+      {"kupus*", {"kupuh*", "kupus*"}}, {"k?pus", {"k?puh", "k?pus"}}, {"ku*", {"ku*"}},
+      {"Knjigama", {"knjig"}},          {"*", {}},                      {"k*a", {"k*a"}},
+  };
+  Analyzer analyzer;
+  for (const auto& [pattern, expected] : cases) {
+    Strings terms;
+    analyzer.pattern_terms(pattern, [&](std::string_view term) { terms.emplace_back(term); });
+    EXPECT_EQ(terms, expected) << pattern;
+  }
 }
 
 // Latin capitals of the list's letters, and the Latin-to-Cyrillic mapping
@@ -332,19 +378,19 @@ Strings default_list_file() {
 }
 
 TEST(StopWords, StopEveryScriptAndCaseOfAnEntryAndNothingElse) {
-  Analyzer analyzer(StopWords::serbian());
+  Analyzer analyzer(AnalyzerOptions{StopWords::serbian()});
   for (const char* word : {"su", "SU", "Su", "СУ", "Су", "су", "s\u00ADu", "prije", "ПРИЈЕ", "Између", "NIJE", "ne"}) {
     EXPECT_TRUE(analyzer.is_stop_word(word)) << word;
-    EXPECT_EQ(analyzer.stem_token(word), "") << word;
+    EXPECT_EQ(analyzer.key(word), "") << word;
   }
   for (const char* word : {"sunce", "knjiga", "dan", "s u"}) EXPECT_FALSE(analyzer.is_stop_word(word)) << word;
-  EXPECT_EQ(analyzer.stem_token("knjiga"), "knjig");
+  EXPECT_EQ(analyzer.key("knjiga"), "knjig");
   const std::vector<std::pair<std::string, std::string>> expected = {{"Деца", "dec"}, {"parku", "park"}};
   EXPECT_EQ(analyse(analyzer, "Деца СУ се u parku, а Ja I ТИ."), expected);
   // Off by default.
   Analyzer plain;
   EXPECT_FALSE(plain.is_stop_word("su"));
-  EXPECT_EQ(plain.stem_token("su"), "s");
+  EXPECT_EQ(plain.key("su"), "s");
 }
 
 TEST(StopWords, SetsFromWordsKeepDistinctNonEmptyNormalisedForms) {
@@ -352,7 +398,7 @@ TEST(StopWords, SetsFromWordsKeepDistinctNonEmptyNormalisedForms) {
   const StopWords set = StopWords::from_words(words);
   EXPECT_EQ(set.size(), 3U);
   EXPECT_EQ(set.longest(), 6U);
-  Analyzer analyzer(set);
+  Analyzer analyzer(AnalyzerOptions{set});
   for (const char* word : {"knjiga", "КЊИГА", "dete", "ДИЈЕТЕ", "Ulica"}) EXPECT_TRUE(analyzer.is_stop_word(word)) << word;
   for (const char* word : {"knjige", "!!!", "", "ulice"}) EXPECT_FALSE(analyzer.is_stop_word(word)) << word;
   EXPECT_TRUE(StopWords::from_words({}).empty());
@@ -362,10 +408,10 @@ TEST(StopWords, SetsFromWordsKeepDistinctNonEmptyNormalisedForms) {
 
 TEST(StopWords, DefaultListIsTheDataFileAndEachEntryIsOneTokenStoppedInBothScriptsAndAnyCase) {
   const Strings file = default_list_file();
-  const auto compiled = serbian_stopword_list();
+  const auto compiled = StopWords::serbian_words();
   ASSERT_EQ(Strings(compiled.begin(), compiled.end()), file);
   ASSERT_GT(file.size(), 100U);
-  Analyzer analyzer(StopWords::serbian());
+  Analyzer analyzer(AnalyzerOptions{StopWords::serbian()});
   Text form;
   std::string text = sample_text();
   for (const std::string& word : file) {
@@ -423,4 +469,5 @@ TEST(StopWords, HunspellAcceptsEveryEntryInBothScripts) {
 }
 
 }  // namespace
-}  // namespace ardovel::analysis
+}  // namespace analysis
+}  // namespace ardovel

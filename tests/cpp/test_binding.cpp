@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "module/arguments.hpp"
-#include "module/boundary.hpp"
-#include "module/function_record.hpp"
-#include "module/module_setup.hpp"
-#include "module/object_text.hpp"
-#include "module/stem_functions.hpp"
+#include "binding/arguments.hpp"
+#include "binding/boundary.hpp"
+#include "binding/function_record.hpp"
+#include "binding/module_setup.hpp"
+#include "binding/object_text.hpp"
+#include "stem_functions.hpp"
 
 namespace ardovel::py {
 namespace {

@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/stopwords.hpp"
+#include "ardovel/analyzer.hpp"
 #include "cli/encoding.hpp"
 #include "cli/input.hpp"
 #include "cli/options.hpp"
@@ -309,7 +309,7 @@ TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
     share.text = c.text;
     share.last = c.last;
     share.first_line_number = 7;
-    share.answerer = Answerer(c.mode, c.stop_words ? analysis::StopWords::serbian() : analysis::StopWords());
+    share.answerer = Answerer(c.mode, c.stop_words ? StopWords::serbian() : StopWords());
     share.stem();
     EXPECT_EQ(share.out, c.out) << c.text;
     EXPECT_EQ(share.lines, c.lines) << c.text;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "unicode/text.hpp"
+#include "ardovel/text.hpp"
 #include "unicode/unicode.hpp"
 
 namespace ardovel {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "ardovel/utf8.hpp"
 #include "unicode/tables.hpp"
 #include "unicode/unicode.hpp"
-#include "unicode/utf8.hpp"
 
 namespace ardovel {
 namespace {

@@ -50,6 +50,38 @@ def test_whoosh_index_on_disk_reopens_in_a_new_process(tmp_path):
     assert result.stdout.splitlines() == expected
 
 
+# Prefix queries (and their documents, by number): the query rule is the
+# core's; here each engine must pass its alternatives through to the same
+# documents.
+PREFIX_DOCUMENTS = ["Kupus.", "Kupusište.", "Kupujem knjige.", "Knjižara.", "Kuća."]
+PREFIX_QUERIES = {"kupus*": [0, 1], "knjiž*": [2, 3], "ku*": [0, 1, 2, 4], "KUPUS*": [0, 1]}
+
+
+def test_whoosh_prefix_queries_find_what_fts5_finds():
+    import sqlite3
+
+    import ardovel_text
+    from ardovel_text.whoosh import SerbianText
+    from whoosh.filedb.filestore import RamStorage
+    from whoosh.qparser import QueryParser
+
+    index = RamStorage().create_index(Schema(number=ID(stored=True), body=SerbianText()))
+    with index.writer() as writer:
+        for number, document in enumerate(PREFIX_DOCUMENTS):
+            writer.add_document(number=str(number), body=document)
+    db = sqlite3.connect(":memory:")
+    db.enable_load_extension(True)
+    db.load_extension(ardovel_text.sqlite_extension_path())
+    db.execute("CREATE VIRTUAL TABLE docs USING fts5(body, tokenize = 'ardovel')")
+    db.executemany("INSERT INTO docs(rowid, body) VALUES (?, ?)", enumerate(PREFIX_DOCUMENTS))
+    parser = QueryParser("body", index.schema)
+    with index.searcher() as searcher:
+        for query, expected in PREFIX_QUERIES.items():
+            whoosh = sorted(int(hit["number"]) for hit in searcher.search(parser.parse(query)))
+            fts5 = [rowid for rowid, in db.execute("SELECT rowid FROM docs WHERE docs MATCH ? ORDER BY rowid", (query,))]
+            assert whoosh == fts5 == expected, query
+
+
 def test_tfidf_gives_one_feature_per_word():
     documents = [" ".join(forms) for forms in WORD_FORMS.values()]
     vectorizer = TfidfVectorizer(tokenizer=lambda text: [ardovel.stem_py(word) for word in text.split()],

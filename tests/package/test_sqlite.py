@@ -111,8 +111,6 @@ DOCUMENTS = [
     "Crvene knjige su lijepe.",
     "Kamen i kupus.",
     "Најлепше песме.",
-    "Čovek i čitanje.",
-    "Čaša vode.",
 ]
 
 # (query, with the stop list, the documents found, by number from 1)
@@ -120,12 +118,7 @@ QUERIES = [
     ("knjiga", False, [1, 2, 3]),          # case, script, ending
     ("КЊИГАМА", False, [1, 2, 3]),
     ("лепе", False, [3, 5]),               # ekavian Cyrillic finds ijekavian Latin, and "naj" is no part
-    ("knjig*", False, [1, 2, 3]),          # prefixes
-    ("knjiga*", False, [1, 2, 3]),         # the prefix's stem "knjig": finds "knjiga" itself
-    ("КЊИГ*", False, [1, 2, 3]),
-    ("kupus*", False, [2, 4]),             # "kupus" has the stem "kupuh"; "kupusište" keeps "kupus"
-    ("ku*", False, [2, 4]),                # too short to stem: not every "k…" word
-    ("ča*", False, [7]),                   # two letters, three bytes: still too short
+    ("kupus*", False, [2, 4]),             # a prefix's alternatives, "kupuh" and "kupus", colocated
     ("kamen*", True, [4]),
     ('"crvene knjig"*', False, [3]),       # a phrase ending in a prefix
     ('"na stolu"', False, [1, 2]),         # phrases

@@ -1,6 +1,6 @@
-"""The extension gives the stems the rest of ardovel gives: ts_lexize and
-ardovel_stem against stem_py word by word, to_tsvector against the text
-layer on whole texts, with and without stop words."""
+"""The extension gives the keys the rest of ardovel gives: ts_lexize and
+ardovel_stem against stem_py word by word, to_tsvector against
+ardovel_text.analyze on whole texts, with and without stop words."""
 import collections
 import random
 
@@ -8,11 +8,6 @@ import pytest
 
 import ardovel
 from conftest import ROOT, copy_rows, dictionary_words, query_json
-
-try:
-    from ardovel_text import SERBIAN_STOPWORDS, tokenize
-except ImportError:  # the Python text layer is not in this tree yet, only its SQLite extension
-    SERBIAN_STOPWORDS = tokenize = None
 
 EXAMPLES = ROOT / "tests" / "data" / "stem_examples.tsv"
 STOP_LIST = ROOT / "src" / "analysis" / "serbian_stopwords.txt"
@@ -51,52 +46,35 @@ def test_lexize_and_ardovel_stem_agree_with_stem_py(database, word_sample):
     assert not wrong, wrong[:20]
 
 
-def plain_word_texts(count, length):
-    """Texts of letters and single spaces only. The default parser and the
-    text layer split other texts differently (PostgreSQL keeps "crno-beli"
-    whole beside its parts, reads e-mail addresses and numbers as tokens of
-    their own), so the two are compared on words alone."""
+# Texts on which PostgreSQL's default parser and ardovel's tokens part ways.
+TRICKY_TEXTS = [
+    "na\u00ADjlepše učenik/učenica knjige.reke",
+    "ЂАК И ЏЕП, НАЈЛЕПШИ", "Crno-bela knjiga (2024.) i 3,14 km²",
+    "pisac@knjige.rs https://knjige.rs/reke?x=1 v1.2.3",
+    "a\u200Db kuc\u0301a \u00AD x\u00ADy", "«Књиге,реке» — „priče“",
+]
+
+
+def mixed_texts(count, length):
+    """Dictionary words of both scripts in every case, joined by spaces,
+    punctuation, symbols, slashes, dots and soft hyphens, with numbers."""
     rng = random.Random(17)
-    words = [word for name in ("sr_RS", "sr_Latn_RS") for word in dictionary_words(name)
-             if word.isalpha() and all(ord(c) < 0x500 for c in word)]
+    words = [word for name in ("sr_RS", "sr_Latn_RS") for word in dictionary_words(name)]
+    words += default_stop_words() * 20 + ["2024", "covid19", "x86"]
+    joins = [" ", " ", " ", ", ", ". ", "/", ".", "-", "\u00AD", " — ", "\n", "!?"]
     texts = []
     for _ in range(count):
         picked = [rng.choice(words) for _ in range(length)]
-        texts.append(" ".join(w.upper() if rng.random() < 0.1 else w.capitalize() if rng.random() < 0.2 else w
-                              for w in picked))
+        picked = [w.upper() if rng.random() < 0.1 else w.capitalize() if rng.random() < 0.2 else w for w in picked]
+        texts.append("".join(w + rng.choice(joins) for w in picked))
     return texts
 
 
-def text_layer_lexemes(text, stop_words):
-    """{stem: [positions]} for a plain-word text, positions counting every
-    word from 1, stop words included, as to_tsvector counts them."""
-    starts = {}
-    offset = 0
-    for position, word in enumerate(text.split(" "), 1):
-        starts[offset] = position
-        offset += len(word) + 1
-    lexemes = collections.defaultdict(list)
-    if tokenize is not None:
-        for stem, start, _ in tokenize(text, stopwords=stop_words):
-            lexemes[stem].append(starts[start])
-    else:
-        assert stop_words is None
-        for start, position in starts.items():
-            stem = ardovel.stem_py(text[start:].split(" ", 1)[0])
-            if stem:
-                lexemes[stem].append(position)
-    return dict(lexemes)
-
-
 @pytest.mark.parametrize("stop_words", [False, True], ids=["all words", "stop words"])
-def test_to_tsvector_agrees_with_the_text_layer(database, stop_words):
-    if stop_words and tokenize is None:
-        pytest.skip("ardovel_text is not in this tree yet")
-    texts = plain_word_texts(400, 16)
-    # Stop words from the default list, so they occur often enough to count.
-    rng = random.Random(19)
-    listed = default_stop_words()
-    texts = [" ".join(w if rng.random() < 0.8 else rng.choice(listed) for w in text.split(" ")) for text in texts]
+def test_to_tsvector_holds_the_keys_analyze_gives(database, stop_words):
+    from ardovel_text import SERBIAN_STOPWORDS, analyze
+
+    texts = TRICKY_TEXTS + mixed_texts(400, 16)
     config = "ardovel_stop" if stop_words else "ardovel"
     rows = query_json(
         "CREATE TEXT SEARCH DICTIONARY ardovel_stop (TEMPLATE = ardovel, StopWords = ardovel);\n"
@@ -104,12 +82,20 @@ def test_to_tsvector_agrees_with_the_text_layer(database, stop_words):
         "ALTER TEXT SEARCH CONFIGURATION ardovel_stop ALTER MAPPING REPLACE ardovel WITH ardovel_stop;\n"
         "CREATE TEMP TABLE texts (id serial, body text);\n"
         + copy_rows("texts (body)", [(text,) for text in texts])
-        + f"SELECT json_agg((SELECT coalesce(json_object_agg(lexeme, positions), '{{}}')"
+        + f"SELECT json_agg((SELECT coalesce(json_object_agg(lexeme, cardinality(positions)), '{{}}')"
           f" FROM unnest(to_tsvector('{config}', body))) ORDER BY id) FROM texts;\n"
           "DROP TEXT SEARCH CONFIGURATION ardovel_stop; DROP TEXT SEARCH DICTIONARY ardovel_stop;", database)
     stop_set = SERBIAN_STOPWORDS if stop_words else None
-    wrong = [(text, got) for text, got in zip(texts, rows) if got != text_layer_lexemes(text, stop_set)]
+    wrong = [(text, got) for text, got in zip(texts, rows)
+             if got != dict(collections.Counter(analyze(text, stopwords=stop_set)))]
     assert not wrong, wrong[:3]
+
+
+def test_headline_marks_the_words_as_written(database):
+    result = query_json("""SELECT json_agg(ts_headline('ardovel', t, to_tsquery('ardovel', 'knjiga & reka'),
+                                                     'StartSel=[, StopSel=]'))
+                           FROM unnest(ARRAY['Деца читају књиге,ријеке и мора.']) t;""", database)
+    assert result == ["Деца читају [књиге],[ријеке] и мора."]
 
 
 def test_stop_words(database, tmp_path):

@@ -56,6 +56,8 @@ bool is_final_sigma(const CodePoints& text, std::size_t at) {
   return true;
 }
 
+}  // namespace
+
 std::string lowercase(std::string_view form) {
   const CodePoints text = decode_utf8(form);
   CodePoints out;
@@ -123,6 +125,8 @@ std::string filter(std::string_view form) {
   }
   return encode(out);
 }
+
+namespace {
 
 // ---- Affixes ----------------------------------------------------------------
 

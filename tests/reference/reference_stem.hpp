@@ -19,6 +19,15 @@ namespace ardovel::reference {
 // (and each applied prefix, exception or suffix step). The stem is the last.
 [[nodiscard]] std::vector<std::string> reference_trace(std::string_view word);
 
+// The four normalisation stages, each on its own, in the pipeline's order:
+// lowercase (Unicode 16.0.0, with Final_Sigma), transliterate Serbian
+// Cyrillic to Latin, reduce "ije" (and "IJE") to "e", and keep only
+// letters, digits and white space.
+[[nodiscard]] std::string lowercase(std::string_view form);
+[[nodiscard]] std::string transliterate(std::string_view form);
+[[nodiscard]] std::string reduce_ije(std::string_view form);
+[[nodiscard]] std::string filter(std::string_view form);
+
 // UTF-8 coding for the model, the test programs and the fuzz targets alike,
 // written apart from the core's own so that no test checks the core's
 // decoder against itself.

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "analysis/stopword_table.hpp"
+#include "ardovel/utf8.hpp"
 #include "stemmer/normalise.hpp"
-#include "unicode/utf8_validate.hpp"
 
 namespace {
 

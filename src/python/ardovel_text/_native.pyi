@@ -1,0 +1,13 @@
+# The native half of ardovel_text; the package re-exports these.
+from collections.abc import Iterable
+
+SERBIAN_STOPWORDS: frozenset[str]
+"""The default stop list: Serbian prepositions, conjunctions, particles,
+personal pronouns and the short forms of "biti" and "hteti", in Latin script
+and lower case (each also stops its Cyrillic and upper-case forms). Passing
+this very object costs nothing per call."""
+
+def analyze(text: str, *, stopwords: Iterable[str] | None = None) -> list[str]: ...
+def tokenize(text: str, *, stopwords: Iterable[str] | None = None) -> list[tuple[str, int, int]]: ...
+def stem_words(words: Iterable[str]) -> list[str]: ...
+def pattern_terms(pattern: str) -> list[str]: ...
