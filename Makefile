@@ -11,16 +11,17 @@ test:
 fresh-test:
 	@tools/fresh-debian.sh
 
-# Fuzzes each target for FUZZ_SECONDS (default 600) from the saved corpus.
+# Fuzzes each target for FUZZ_SECONDS (default 600) from the saved corpus
+# (in the fuzz configuration that make test sets up).
 fuzz:
-	@tools/fuzz.sh long
+	@tools/fuzz.sh
 
 # Builds the benchmarks and prints one table (see the README's Performance).
 bench:
 	@bench/run.sh
 
 # Builds the PostgreSQL extension and installs it into the directories
-# pg_config names (as root). The tests add PG_SETUP_ARGS=-Dwerror=true.
+# pg_config names (as root).
 PG_BUILD ?= build/postgres
 PG_SETUP_ARGS ?=
 postgres-install:
@@ -28,9 +29,10 @@ postgres-install:
 	@if [ -f $(PG_BUILD)/build.ninja ]; then \
 	  meson configure $(PG_BUILD) $(PG_SETUP_ARGS) >/dev/null; \
 	else \
-	  meson setup $(PG_BUILD) -Dpostgres=true --buildtype=release $(PG_SETUP_ARGS); \
+	  meson setup $(PG_BUILD) -Dpostgres=enabled -Dpython=disabled -Dsqlite=disabled -Dcli=disabled \
+	    --buildtype=release $(PG_SETUP_ARGS); \
 	fi
-	@ninja -C $(PG_BUILD) src/postgres/ardovel.so src/postgres/ardovel.stop
+	@ninja -C $(PG_BUILD)
 	@meson install -C $(PG_BUILD) --tags postgres --no-rebuild
 
 clean:

@@ -1,15 +1,17 @@
-"""Runs every benchmark and prints one table.
+"""Runs every benchmark, prints one table and writes it to docs/benchmarks.md.
 
     python3 bench/driver.py BUILD_DIR DATA_DIR
 
-BUILD_DIR is a meson build with -Dbench=true (core_bench and the extension
-module); DATA_DIR receives the corpora, made from the hunspell-sr
+BUILD_DIR is a meson build with -Dbench=true and -Dpostgres=enabled
+(core_bench, the Python modules, the extensions); DATA_DIR receives the
+corpora, made from the hunspell-sr
 dictionaries on first use. Times are CPU time of the measuring process (but
 wall time for one thread against two), and every comparison is made inside
 one run, the contenders taking turns, so that other work on the machine
 weighs on both sides alike.
 """
 
+import datetime
 import json
 import os
 import platform
@@ -50,14 +52,14 @@ def core(build, data):
 
 
 def python_face(build, data):
-    return run_json([PYTHON, str(HERE / "python_bench.py"), str(build / "src" / "module"),
+    return run_json([PYTHON, str(HERE / "python_bench.py"), str(build / "src" / "python"),
                      str(data / "words.txt"), "9"])
 
 
 def scaling(build, data):
     rows = {}
     for size in SCALING_SIZES:
-        runs = [run_json([PYTHON, str(HERE / "scaling.py"), str(build / "src" / "module"),
+        runs = [run_json([PYTHON, str(HERE / "scaling.py"), str(build / "src" / "python"),
                           str(data / f"text-{size}.txt")]) for _ in range(SCALING_RUNS)]
         rows[size] = {
             "utf8_bytes": runs[0]["utf8_bytes"],
@@ -73,7 +75,7 @@ def scaling(build, data):
 def texts(build, data):
     """ardovel_text on running text: speed in one process, peak memory of
     analyze on 100 MB in fresh ones."""
-    modules = [str(build / "src" / "module"), str(build / "src" / "text_module")]
+    modules = [str(build / "src" / "python")] * 2
     speed = run_json([PYTHON, str(HERE / "text_bench.py"), "speed", *modules, str(data / "running-10MB.txt"), "5"])
     memory = [run_json([PYTHON, str(HERE / "text_bench.py"), "memory", *modules, str(data / "text-100MB.txt")])
               for _ in range(SCALING_RUNS)]
@@ -127,7 +129,7 @@ def cli(build):
 def search(build, data):
     """Recall in FTS5 and PostgreSQL, and PostgreSQL's indexing speed, on a
     throwaway server (bench/search_bench.py); the chart goes beside the data."""
-    done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), "run", PYTHON,
+    done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), str(build), "run", PYTHON,
                            str(HERE / "search_bench.py"), str(build), str(data), str(data / "recall.png")],
                           capture_output=True, text=True)
     if done.returncode != 0:
@@ -212,24 +214,33 @@ def main():
          verdict(fts5["ardovel"] / fts5["unicode61"] <= 1.5)),
     ]
 
-    print()
-    print(f"Machine: {cpu_model()}, {os.cpu_count()} cores; {platform.platform()}; "
-          f"corpus {ours['words']:.0f} words (hunspell-sr, both scripts, with inflected forms); "
-          f"CPU time, medians of interleaved repeats")
-    print()
-    print("| measure | ardovel | yardstick | ratio | target | |")
-    print("|---|---|---|---|---|---|")
-    for row in rows:
-        print("| " + " | ".join(row) + " |")
+    lines = [
+        f"Machine: {cpu_model()}, {os.cpu_count()} cores; {platform.platform()}; "
+        f"corpus {ours['words']:.0f} words (hunspell-sr, both scripts, with inflected forms); "
+        f"CPU time, medians of interleaved repeats",
+        "",
+        "| measure | ardovel | yardstick | ratio | target | |",
+        "|---|---|---|---|---|---|",
+        *("| " + " | ".join(row) + " |" for row in rows),
+    ]
     if not all(v["hwm_reset"] for v in s.values()) or not x["memory_hwm_reset"]:
-        print("\n(peak memory: the kernel refused to reset the high-water mark; the figures overstate the peak)")
+        lines += ["", "(peak memory: the kernel refused to reset the high-water mark; the figures overstate the peak)"]
     if cli_report:
-        print()
-        print("Command-line tool (bench/cli_bench):")
-        print(cli_report)
-    print()
-    print("Search engines (bench/search_bench.py):")
-    print(search_report)
+        lines += ["", "Command-line tool (bench/cli_bench.py):", "", "```", cli_report, "```"]
+    lines += ["", "Search engines (bench/search_bench.py):", "", search_report]
+    print("\n" + "\n".join(lines))
+    write_page(lines)
+
+
+def write_page(lines):
+    """docs/benchmarks.md: this run's figures, which depend on the machine and
+    its load; no test asserts on time."""
+    page = HERE.parent / "docs" / "benchmarks.md"
+    head = ["# Benchmarks", "",
+            f"Written by `make bench` ({datetime.date.today().isoformat()}); run it again for your machine's "
+            "figures. Times depend on the machine and its load, and no test asserts on them. What each row "
+            "measures is in `bench/driver.py` and the scripts it runs.", ""]
+    page.write_text("\n".join(head + lines) + "\n", encoding="utf-8")
 
 
 if __name__ == "__main__":

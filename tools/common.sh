@@ -5,14 +5,6 @@ ensure_packages() {
   "$root/tools/ensure-packages.sh" "$@"
 }
 
-# The C++ build with every test program, optimised as it ships.
-build_release() {
-  if [[ ! -f build/release/build.ninja ]]; then
-    meson setup build/release -Dtests=true -Dwerror=true --buildtype=release || return 1
-  fi
-  ninja -C build/release
-}
-
 # Two habits of meson-python 0.12 with a build directory it is given:
 # - it keeps a native file in the source tree and, when that file matches,
 #   asks Meson to reconfigure the directory, which fails if it was never

@@ -1,39 +1,39 @@
 #!/usr/bin/env bash
 # The PostgreSQL extension against a real PostgreSQL 15 server.
 #
-#   tools/test-postgres.sh               the SQL tests (tests/postgres, pytest
-#                                        driving psql)
-#   tools/test-postgres.sh run CMD...    CMD instead, e.g. a benchmark
+#   tools/test-postgres.sh BUILD             the SQL tests (tests/postgres,
+#                                            pytest driving psql), with the
+#                                            extension BUILD has built
+#   tools/test-postgres.sh BUILD run CMD...  CMD instead, e.g. a benchmark
 #
-# Installs the extension (make postgres-install, as root), then starts a
-# throwaway cluster: initdb into a temporary directory as an unprivileged
-# user, listening on no TCP address, only on a Unix socket in that
-# directory. CMD gets PGHOST, PGPORT, PGUSER and PGDATABASE for it. Whatever
-# happens, the server is stopped and the directory removed on the way out.
+# Installs the extension from BUILD (configured with -Dpostgres=enabled)
+# into pg_config's directories, as root, then starts a throwaway cluster:
+# initdb into a temporary directory as an unprivileged user, listening on no
+# TCP address, only on a Unix socket in that directory. CMD gets PGHOST,
+# PGPORT, PGUSER and PGDATABASE for it. Whatever happens, the server is
+# stopped and the directory removed on the way out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-# shellcheck source=tools/common.sh
-source tools/common.sh
-
-ensure_packages test >&2
+build=$(cd "${1:?usage: $0 BUILD [run CMD...]}" && pwd)
+shift
 if [[ ${1:-} == run ]]; then
   shift
   command=("$@")
 else
-  install_into_venv --config-settings=setup-args=-Dwerror=true
-  command=("$root/build/venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/postgres")
+  command=(/usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/tests/postgres")
 fi
 
 # Installing writes into pg_config's directories; the server must not run
 # as root, so root hands the cluster to the postgres user Debian's package
 # creates.
+install=(meson install -C "$build" --tags postgres --no-rebuild --quiet)
 if [[ $(id -u) -eq 0 ]]; then
-  make --no-print-directory postgres-install PG_SETUP_ARGS=-Dwerror=true >&2
+  "${install[@]}" >&2
   owner=postgres
   as_owner() { runuser -u "$owner" -- "$@"; }
 elif sudo -n true 2>/dev/null; then
-  sudo -n make --no-print-directory postgres-install PG_SETUP_ARGS=-Dwerror=true >&2
+  sudo -n "${install[@]}" >&2
   owner=$(id -un)
   as_owner() { "$@"; }
 else
@@ -69,6 +69,8 @@ if ! as_owner "$bindir/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w st
 fi
 
 export PGHOST=$cluster PGPORT=5432 PGUSER=postgres PGDATABASE=postgres ARDOVEL_ROOT=$root
+# The tests call ardovel_text to compare keys, from the same build.
+export PYTHONPATH=$build/src/python
 status=0
 "${command[@]}" || status=$?
 if [[ $status -ne 0 && -s $cluster/server.log ]]; then
