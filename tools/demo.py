@@ -1,16 +1,18 @@
-"""Stems every word of a text file and prints each word beside its stem."""
+"""Prints every token of a text file beside its key, as ardovel_text
+analyses running text."""
 import sys
 
-import ardovel
+import ardovel_text
 
 
 def main(path):
-    with open(path, encoding="utf-8") as text:
-        words = text.read().split()
-    width = max(map(len, words), default=0)
-    for word in words:
-        print(f"{word:<{width}}  {ardovel.stem_py(word)}")
-    print(f"({len(words)} words)")
+    with open(path, encoding="utf-8") as file:
+        text = file.read()
+    terms = ardovel_text.tokenize(text)
+    width = max((end - start for _, start, end in terms), default=0)
+    for key, start, end in terms:
+        print(f"{text[start:end]:<{width}}  {key}")
+    print(f"({len(terms)} tokens)")
 
 
 if __name__ == "__main__":
