@@ -138,6 +138,15 @@ def search(build, data):
     return done.stdout.strip() + f"\n\nChart: {data / 'recall.png'}"
 
 
+def realistic(build, data):
+    """Recall and precision of one-word searches on Serbian sentences written
+    six ways (bench/search_realistic.py), on a throwaway server as above."""
+    done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), str(build), "run", PYTHON,
+                           str(HERE / "search_realistic.py"), str(build), str(data)], capture_output=True, text=True)
+    said = (done.stdout + done.stderr).strip()
+    return said if done.returncode == 0 else f"(not measured: {(said.splitlines() or ['exit status'])[-1]})"
+
+
 def cpu_model():
     try:
         for line in Path("/proc/cpuinfo").read_text().splitlines():
@@ -163,6 +172,7 @@ def main():
     cli_report = cli(build)
     fts5 = sqlite_fts5(build, data)["seconds"]
     search_report = search(build, data)
+    realistic_report = realistic(build, data)
 
     ours, snow = c["ardovel_stem_word"], c["snowball_serbian"]
     core_ratio = snow["ns"] / ours["ns"]
@@ -228,6 +238,7 @@ def main():
     if cli_report:
         lines += ["", "Command-line tool (bench/cli_bench.py):", "", "```", cli_report, "```"]
     lines += ["", "Search engines (bench/search_bench.py):", "", search_report]
+    lines += ["", "Search on sentences as people write them (bench/search_realistic.py):", "", realistic_report]
     print("\n" + "\n".join(lines))
     write_page(lines)
 
