@@ -4,6 +4,7 @@
 // the fast code against the plain model on everything else.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -151,6 +152,8 @@ const Case CASES[] = {
      "\U000113C5\U000113C2"},
     {"accents in Latin", "rȅka grâd ŕ ȁ Ȃ ā́ ȉ", "rȅka grâd ŕ ȁ Ȃ ā́ ȉ", "reka grad r a A a i"},
     {"accents in Cyrillic", "ре̏ка а̀ ѐ Ѝ у̑ ӣ", "ре̏ка а̀ ѐ Ѝ у̑ ӣ", "река а е И у и"},
+    {"accents among č and ш", "čѝ čЀ čŕ čā čē čī čō čū čĩ čũ шѝ шѐ шЍ", "čѝ čЀ čŕ čā čē čī čō čū čĩ čũ шѝ шѐ шЍ",
+     "čи čЕ čr ča če či čo ču či ču ши ше шИ"},
     {"accents NFD", "re\u030Fka", "r\u0205ka", "reka"},
     {"marks that stay", "ć č š ž đ й ё ü ǘ ж\u0301 ĉ", "ć č š ž đ й ё ü ǘ ж\u0301 ĉ", "ć č š ž đ й ё ü ü ж\u0301 ĉ"},
 };
@@ -158,14 +161,21 @@ const Case CASES[] = {
 TEST(Nfkc, KeysOfEquivalentSpellingsAgree) {
   for (const Case& c : CASES) {
     SCOPED_TRACE(c.what);
-    Text out;
-    to_nfkc(c.text, out);
-    EXPECT_EQ(out.view(), c.nfkc);
+    Text scratch, key;
+    const std::string_view normalized = nfkc(c.text, scratch);
+    EXPECT_EQ(normalized, c.nfkc);
     EXPECT_EQ(is_nfkc(c.text), std::string_view(c.text) == c.nfkc);
     EXPECT_TRUE(is_nfkc(c.nfkc));
-    Text key;
-    drop_accents(c.nfkc, key);
-    EXPECT_EQ(key.view(), c.key);
+    // Keys are made token by token, and the accent scan decides per text.
+    std::string_view words = normalized, keys = c.key;
+    while (!words.empty()) {
+      const std::string_view word = words.substr(0, words.find(' '));
+      const std::string_view expected = keys.substr(0, keys.find(' '));
+      EXPECT_EQ(without_accents(word, key), expected);
+      words.remove_prefix(std::min(words.size(), word.size() + 1));
+      keys.remove_prefix(std::min(keys.size(), expected.size() + 1));
+    }
+    EXPECT_TRUE(keys.empty());
   }
 }
 
