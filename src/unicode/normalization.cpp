@@ -71,9 +71,8 @@ void normalize_stretch(const unsigned char* bytes, std::size_t from, std::size_t
   composer.flush();
 }
 
-// The quick check from byte `at` on, which starts a character that is not
-// a safe starter below U+0800 (or ends the text); everything before it is
-// NFKC. Marks must come in canonical order, No fails at once, and a stretch
+// The quick check from byte `at` on, where the first character starts that
+// the byte-wise checks did not pass; everything before it is NFKC. Marks must come in canonical order, No fails at once, and a stretch
 // around a Maybe character is normalized and compared with itself.
 bool is_nfkc_from(std::string_view text, std::size_t at) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

@@ -5,10 +5,13 @@
 //
 // ROOT defaults to the repository; the files land in ROOT/src/unicode/ and
 // ROOT/tests/data/: the stemmer's character tables (tables.hpp, fixture
-// unicode_properties.txt) and the tokenizer's separators
-// (separator_tables.hpp, fixture unicode_categories.txt). The output
-// depends only on the package, so two runs give identical bytes and
-// check-tables.sh can compare a fresh run with the tree.
+// unicode_properties.txt), the tokenizer's separators
+// (separator_tables.hpp, fixture unicode_categories.txt) and NFKC's data
+// (normalization_tables.hpp, fixture unicode_normalization.txt), which the
+// package lacks in part and Node.js's ICU supplies, as told below. The
+// output depends only on the package (and, for NFKC, on data Unicode keeps
+// stable), so two runs give identical bytes and check-tables.sh can compare
+// a fresh run with the tree.
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
