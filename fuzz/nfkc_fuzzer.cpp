@@ -8,7 +8,8 @@
 // - is_nfkc says exactly whether NFKC leaves the text as it is, and nfkc
 //   hands back the text itself then;
 // - on NFKC text, drop_accents equals the model's, gives NFKC text that has
-//   nothing more to drop, and without_accents agrees with it.
+//   nothing more to drop, and without_accents agrees with it;
+// - nfkc_without_accents equals the two, one after the other.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -83,6 +84,9 @@ void check_accents(const std::string& input, std::string_view text) {
   if (given != model) mismatch("without_accents differs from drop_accents", input, given, model);
   Text twice;
   if (ardovel::without_accents(given, twice) != given) invariant_failed("a second drop changed the text", input, twice.view());
+  Text fused;
+  const std::string_view both = ardovel::nfkc_without_accents(input, fused);
+  if (both != model) mismatch("nfkc_without_accents differs from the two steps", input, both, model);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -56,12 +57,18 @@ inline constexpr LowAccents LOW_ACCENTS = low_accents();
 // The common case sixteen bytes at a time: every lead is C4, C5 (Latin
 // U+0100..U+017F) or D0, D1 (Cyrillic U+0400..U+047F), and no lead is
 // followed by the second byte of a letter that may carry an accent:
-// ĀāĒēĨĩĪī after C4, ŌōŔŕŨũŪū after C5, ЀЍ after D0, ѐѝ after D1.
-constexpr bool flagged(unsigned lead, unsigned second) noexcept {
+// ĀāĒēĨĩĪī after C4, ŌōŔŕŨũŪū after C5, ЀЍ after D0, ѐѝ after D1. When
+// the text must be NFKC as well, nor by that of one of the six letters
+// there that are not safe starters: ĲĳĿ after C4, ŀŉſ after C5.
+constexpr bool flagged(unsigned lead, unsigned second, bool normalizing) noexcept {
   const bool wide_vowel = (second & 0xFCU) == 0xA8;  // Ĩ ĩ Ī ī, Ũ ũ Ū ū
   switch (lead) {
-    case 0xC4: return (second | 1U) == 0x81 || (second | 1U) == 0x93 || wide_vowel;
-    case 0xC5: return (second | 1U) == 0x8D || (second | 1U) == 0x95 || wide_vowel;
+    case 0xC4:
+      return (second | 1U) == 0x81 || (second | 1U) == 0x93 || wide_vowel ||
+             (normalizing && ((second | 1U) == 0xB3 || second == 0xBF));
+    case 0xC5:
+      return (second | 1U) == 0x8D || (second | 1U) == 0x95 || wide_vowel ||
+             (normalizing && (second == 0x80 || second == 0x89 || second == 0xBF));
     case 0xD0: return second == 0x80 || second == 0x8D;
     case 0xD1: return second == 0x90 || second == 0x9D;
     default: return true;
@@ -73,7 +80,9 @@ constexpr bool common_case_holds() noexcept {
   for (Character c = 0x100; c < 0x480; ++c) {
     const unsigned lead = 0xC0 | (c >> 6);
     if (lead != 0xC4 && lead != 0xC5 && lead != 0xD0 && lead != 0xD1) continue;
-    if (may_carry_accent(c) && !flagged(lead, 0x80 | (c & 63U))) return false;
+    const unsigned second = 0x80 | (c & 63U);
+    if (may_carry_accent(c) && !flagged(lead, second, false)) return false;
+    if (normalization::properties(c) != 0 && !flagged(lead, second, true)) return false;
   }
   return true;
 }
@@ -90,27 +99,33 @@ Word load(const unsigned char* bytes) noexcept {
 // pairs of eight-byte words, each with the word of the bytes that follow
 // them; a short text in smaller pieces, never read past its end. A byte
 // whose follower is not at hand is the text's last, which is no lead.
+template <bool Normalizing>
 struct Pairs {
   __m128i unusual = _mm_setzero_si128();
   __m128i flags = _mm_setzero_si128();
 
   void add(std::uint64_t low, std::uint64_t low_next, std::uint64_t high, std::uint64_t high_next) noexcept {
     const auto byte = [](unsigned value) { return _mm_set1_epi8(static_cast<char>(value)); };
+    const auto is = [](__m128i v, __m128i value) { return _mm_cmpeq_epi8(v, value); };
     const __m128i v = _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
     const __m128i next = _mm_set_epi64x(static_cast<long long>(high_next), static_cast<long long>(low_next));
     const __m128i odd = _mm_or_si128(v, byte(0x01));
     const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(v, byte(0xBF)), _mm_cmplt_epi8(v, _mm_setzero_si128()));
-    const __m128i known = _mm_or_si128(_mm_cmpeq_epi8(odd, byte(0xC5)), _mm_cmpeq_epi8(odd, byte(0xD1)));
-    unusual = _mm_or_si128(unusual, _mm_andnot_si128(known, lead));
+    unusual = _mm_or_si128(unusual, _mm_andnot_si128(_mm_or_si128(is(odd, byte(0xC5)), is(odd, byte(0xD1))), lead));
     const __m128i next_odd = _mm_or_si128(next, byte(0x01));
-    const __m128i wide_vowel = _mm_cmpeq_epi8(_mm_and_si128(next, byte(0xFC)), byte(0xA8));
-    const __m128i after_c4 = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next_odd, byte(0x81)), _mm_cmpeq_epi8(next_odd, byte(0x93))), wide_vowel);
-    const __m128i after_c5 = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next_odd, byte(0x8D)), _mm_cmpeq_epi8(next_odd, byte(0x95))), wide_vowel);
-    const __m128i after_d0 = _mm_or_si128(_mm_cmpeq_epi8(next, byte(0x80)), _mm_cmpeq_epi8(next, byte(0x8D)));
-    const __m128i after_d1 = _mm_or_si128(_mm_cmpeq_epi8(next, byte(0x90)), _mm_cmpeq_epi8(next, byte(0x9D)));
-    const __m128i flagged_pair = _mm_or_si128(
-        _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(v, byte(0xC4)), after_c4), _mm_and_si128(_mm_cmpeq_epi8(v, byte(0xC5)), after_c5)),
-        _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(v, byte(0xD0)), after_d0), _mm_and_si128(_mm_cmpeq_epi8(v, byte(0xD1)), after_d1)));
+    const __m128i wide_vowel = is(_mm_and_si128(next, byte(0xFC)), byte(0xA8));
+    __m128i after_c4 = _mm_or_si128(_mm_or_si128(is(next_odd, byte(0x81)), is(next_odd, byte(0x93))), wide_vowel);
+    __m128i after_c5 = _mm_or_si128(_mm_or_si128(is(next_odd, byte(0x8D)), is(next_odd, byte(0x95))), wide_vowel);
+    if constexpr (Normalizing) {
+      const __m128i bf = is(next, byte(0xBF));
+      after_c4 = _mm_or_si128(after_c4, _mm_or_si128(is(next_odd, byte(0xB3)), bf));
+      after_c5 = _mm_or_si128(after_c5, _mm_or_si128(_mm_or_si128(is(next, byte(0x80)), is(next, byte(0x89))), bf));
+    }
+    const __m128i after_d0 = _mm_or_si128(is(next, byte(0x80)), is(next, byte(0x8D)));
+    const __m128i after_d1 = _mm_or_si128(is(next, byte(0x90)), is(next, byte(0x9D)));
+    const __m128i flagged_pair =
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(is(v, byte(0xC4)), after_c4), _mm_and_si128(is(v, byte(0xC5)), after_c5)),
+                     _mm_or_si128(_mm_and_si128(is(v, byte(0xD0)), after_d0), _mm_and_si128(is(v, byte(0xD1)), after_d1)));
     flags = _mm_or_si128(flags, flagged_pair);
   }
 
@@ -122,8 +137,9 @@ std::uint64_t following(std::uint64_t word, const unsigned char* bytes, std::siz
   return (word >> 8) | std::uint64_t{bytes[std::min(at + 8, size - 1)]} << 56;
 }
 
+template <bool Normalizing>
 bool clear_in_common_case(const unsigned char* bytes, std::size_t size) noexcept {
-  Pairs pairs;
+  Pairs<Normalizing> pairs;
   if (size >= 8) {
     for (std::size_t at = 0; at < size; at += 16) {
       const std::size_t low_at = std::min(at, size - 8);
@@ -151,7 +167,7 @@ bool holds_accent(std::string_view text) noexcept {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
 #if defined(__SSE2__)
-  if (clear_in_common_case(bytes, size)) return false;
+  if (clear_in_common_case<false>(bytes, size)) return false;
 #endif
   for (std::size_t at = 0; at < size;) {
     const unsigned char lead = bytes[at];
@@ -215,6 +231,22 @@ void drop_accents(std::string_view text, Text& out) {
 std::string_view without_accents(std::string_view text, Text& scratch) {
   if (!holds_accent(text)) return text;
   drop_accents(text, scratch);
+  return scratch.view();
+}
+
+std::string_view nfkc_without_accents(std::string_view text, Text& scratch) {
+#if defined(__SSE2__)
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (clear_in_common_case<true>(bytes, text.size())) return text;
+#endif
+  if (is_nfkc(text)) return without_accents(text, scratch);
+  Text normalized;
+  to_nfkc(text, normalized);
+  if (!holds_accent(normalized.view())) {
+    scratch = std::move(normalized);
+    return scratch.view();
+  }
+  drop_accents(normalized.view(), scratch);
   return scratch.view();
 }
 

@@ -57,4 +57,10 @@ void drop_accents(std::string_view text, Text& out);
 // drop_accents(text) written to `scratch`.
 [[nodiscard]] std::string_view without_accents(std::string_view text, Text& scratch);
 
+// without_accents(nfkc(text)) for any valid UTF-8 text, the form a lemma key
+// is made from: `text` itself when there is nothing to do, else the result
+// in `scratch`. One pass over the bytes settles both for nearly every token,
+// at the cost of one of the two checks.
+[[nodiscard]] std::string_view nfkc_without_accents(std::string_view text, Text& scratch);
+
 }  // namespace ardovel
