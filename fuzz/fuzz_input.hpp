@@ -44,18 +44,21 @@ inline constexpr char32_t special_characters[] = {
     0x1C89, 0xA7CB, 0xA7DC, 0x10D50, 0x1E921, 0x10FFFF,
 };
 
-// Valid UTF-8 from arbitrary bytes (see the top of this file).
-inline std::string to_valid_utf8(const std::uint8_t* data, std::size_t size) {
+// Valid UTF-8 from arbitrary bytes (see the top of this file); a target
+// may bring a table of characters of its own.
+template <std::size_t Specials = std::size(special_characters)>
+inline std::string to_valid_utf8(const std::uint8_t* data, std::size_t size,
+                                 const char32_t (&specials_table)[Specials] = special_characters) {
   std::string out;
   out.reserve(size);
-  constexpr std::size_t specials = std::size(special_characters);
+  constexpr std::size_t specials = Specials;
   for (std::size_t at = 0; at < size;) {
     const std::size_t length = well_formed_utf8_length(data + at, size - at);
     if (length != 0) {
       out.append(reinterpret_cast<const char*>(data + at), length);
       at += length;
     } else {
-      append_utf8(out, special_characters[data[at] % specials]);
+      append_utf8(out, specials_table[data[at] % specials]);
       ++at;
     }
   }

@@ -3,16 +3,24 @@
 # folder and fails if they differ from the committed ones, so a hand edit or
 # a changed generator cannot go unnoticed. Installs the pinned data package
 # first if it is missing. Exits 77 (skipped, with the reason on the last
-# line) only when Node.js is missing or npm cannot reach its registry, so a
-# check that did not run is never taken for one that passed.
+# line) only when Node.js is missing, its ICU is older than Unicode 16.0
+# (the normalization data is read from it), or npm cannot reach its
+# registry, so a check that did not run is never taken for one that passed.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt src/unicode/separator_tables.hpp tests/data/unicode_categories.txt)
+committed=(src/unicode/tables.hpp tests/data/unicode_properties.txt src/unicode/separator_tables.hpp tests/data/unicode_categories.txt
+           src/unicode/normalization_tables.hpp tests/data/unicode_normalization.txt)
 
 if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
   echo "check-tables: skipped: node and npm are not installed"
+  exit 77
+fi
+
+icu_unicode="$(node -p 'process.versions.unicode ?? "none"')"
+if ! node -e 'const [major] = (process.versions.unicode ?? "0").split(".").map(Number); process.exit(major >= 16 ? 0 : 1)'; then
+  echo "check-tables: skipped: Node.js's ICU carries Unicode $icu_unicode, older than 16.0"
   exit 77
 fi
 

@@ -5,10 +5,13 @@
 //
 // ROOT defaults to the repository; the files land in ROOT/src/unicode/ and
 // ROOT/tests/data/: the stemmer's character tables (tables.hpp, fixture
-// unicode_properties.txt) and the tokenizer's separators
-// (separator_tables.hpp, fixture unicode_categories.txt). The output
-// depends only on the package, so two runs give identical bytes and
-// check-tables.sh can compare a fresh run with the tree.
+// unicode_properties.txt), the tokenizer's separators
+// (separator_tables.hpp, fixture unicode_categories.txt) and NFKC's data
+// (normalization_tables.hpp, fixture unicode_normalization.txt), which the
+// package lacks in part and Node.js's ICU supplies, as told below. The
+// output depends only on the package (and, for NFKC, on data Unicode keeps
+// stable), so two runs give identical bytes and check-tables.sh can compare
+// a fresh run with the tree.
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
@@ -313,6 +316,318 @@ const fixture = [
   '',
 ].join('\n');
 
+// Normalization (NFKC). The package holds the composition exclusions and
+// the deprecated Expands_On_* sets, but no decomposition mappings,
+// canonical combining classes or quick-check values. Those are read from
+// the normalizer of the ICU built into Node.js (String.prototype.normalize),
+// one character or one pair of characters at a time, for exactly the code
+// points the package lists as assigned in 16.0.0. Unicode's stability
+// policy freezes the decomposition and the combining class of a character
+// once it is encoded, so every ICU of Unicode 16.0 or later answers alike
+// for those, and the characters a later version added stay out through the
+// package's Assigned set. The package checks ICU in turn: its
+// Full_Composition_Exclusion must be exactly the decomposable characters
+// that NFC leaves decomposed, and Expands_On_NFKD exactly the characters
+// whose NFKD is longer than one.
+//
+// What is derived, and how:
+// - full decompositions: NFKD of each character; NFD tells canonical ones;
+// - combining classes, as ranks: only their order and whether they are zero
+//   matter to normalization, and a pair of characters tells their order (NFD
+//   swaps a and b exactly when class(a) > class(b) > 0), so the non-starters
+//   are the characters that swap with U+0345 or U+0334, and sorting them by
+//   that order gives the ranks 1..N of their classes (rank 0 is class 0);
+//   a character with a canonical decomposition gets the rank of its first
+//   character (true wherever it matters: such a character is either a
+//   composite that starts with a starter or quick-check No);
+// - composition pairs: for each composite that is not excluded, the one
+//   character and the remainder whose NFC is the composite's first half;
+// - quick check: No where NFKC changes the character, Maybe where it is the
+//   second half of a composition pair (Hangul vowels and trailing consonants
+//   included).
+const [icuMajor, icuMinor] = process.versions.unicode.split('.').map(Number);
+check(icuMajor > 16 || (icuMajor === 16 && icuMinor >= 0),
+  `Node.js's ICU carries Unicode ${process.versions.unicode}; the normalization tables need 16.0 or later`);
+
+const S = String.fromCodePoint;
+const codePoints = (s) => Array.from(s, (ch) => ch.codePointAt(0));
+const HANGUL_FIRST = 0xac00;
+const HANGUL_COUNT = 11172;
+const isHangulSyllable = (c) => c >= HANGUL_FIRST && c < HANGUL_FIRST + HANGUL_COUNT;
+function hangulDecomposition(c) {
+  const index = c - HANGUL_FIRST;
+  const parts = [0x1100 + Math.floor(index / 588), 0x1161 + Math.floor((index % 588) / 28)];
+  if (index % 28 !== 0) parts.push(0x11a7 + (index % 28));
+  return parts;
+}
+const HANGUL_SECONDS = [[0x1161, 0x1176], [0x11a8, 0x11c3]];  // vowels, trailing consonants
+
+const assigned = (await load('Binary_Property/Assigned', 'code-points.mjs')).filter((c) => c < 0xd800 || c > 0xdfff);
+const fullExclusions = new Set(await load('Binary_Property/Full_Composition_Exclusion', 'code-points.mjs'));
+const expandsOnNfkd = new Set(await load('Binary_Property/Expands_On_NFKD', 'code-points.mjs'));
+
+const canonical = new Map();  // code point -> full canonical decomposition
+const compatibility = new Map();  // code point -> full compatibility decomposition (NFKD)
+for (const c of assigned) {
+  const s = S(c);
+  const nfd = codePoints(s.normalize('NFD'));
+  const nfkd = codePoints(s.normalize('NFKD'));
+  check(expandsOnNfkd.has(c) === nfkd.length > 1, `U+${hex(c)}: Expands_On_NFKD disagrees with ICU`);
+  if (isHangulSyllable(c)) {
+    check(nfkd.join() === hangulDecomposition(c).join(), `U+${hex(c)}: ICU's Hangul decomposition differs`);
+    continue;  // decomposed by arithmetic
+  }
+  if (nfd.length !== 1 || nfd[0] !== c) canonical.set(c, nfd);
+  if (nfkd.length !== 1 || nfkd[0] !== c) compatibility.set(c, nfkd);
+}
+
+const swaps = (a, b) => a !== b && (S(a) + S(b)).normalize('NFD') === S(b) + S(a);
+const LOW_MARK = 0x0334;
+const HIGH_MARK = 0x0345;
+check(swaps(HIGH_MARK, LOW_MARK), 'U+0345 and U+0334 are not in the expected order');
+const nonStarters = assigned.filter((c) => !canonical.has(c) && !isHangulSyllable(c) &&
+  (swaps(HIGH_MARK, c) || swaps(c, LOW_MARK)));
+nonStarters.sort((a, b) => (swaps(a, b) ? 1 : swaps(b, a) ? -1 : a - b));
+const rank = new Map();
+let ranks = 0;
+for (let i = 0; i < nonStarters.length; ++i) {
+  const c = nonStarters[i];
+  if (i === 0 || swaps(c, nonStarters[i - 1])) ++ranks;
+  else check(!swaps(nonStarters[i - 1], c), `combining classes out of order at U+${hex(c)}`);
+  rank.set(c, ranks);
+}
+check(ranks === 55 && nonStarters.length === 930, `${ranks} combining classes over ${nonStarters.length} non-starters, expected 55 over 930`);
+const classRank = (c) => rank.get(canonical.has(c) ? canonical.get(c)[0] : c) ?? 0;
+
+const pairs = [];  // [first, second, composite]
+for (const [c, nfd] of canonical) {
+  const recomposed = S(c).normalize('NFC') === S(c);
+  check(recomposed !== fullExclusions.has(c), `U+${hex(c)}: Full_Composition_Exclusion disagrees with ICU`);
+  if (!recomposed) continue;
+  let pair = null;
+  for (let k = nfd.length - 1; k > 0 && !pair; --k) {
+    const first = codePoints(S(...nfd.filter((_, i) => i !== k)).normalize('NFC'));
+    if (first.length === 1 && (S(first[0]) + S(nfd[k])).normalize('NFC') === S(c)) pair = [first[0], nfd[k], c];
+  }
+  check(pair !== null, `U+${hex(c)}: no composition pair found`);
+  check(classRank(pair[0]) === 0 && !canonical.has(pair[1]), `U+${hex(c)}: composition pair of unexpected shape`);
+  pairs.push(pair);
+}
+pairs.sort((a, b) => a[1] - b[1] || a[0] - b[0]);
+check(pairs.every((p, i) => i === 0 || p[1] !== pairs[i - 1][1] || p[0] !== pairs[i - 1][0]), 'a composition pair twice');
+
+const seconds = new Set(pairs.map((p) => p[1]));
+for (const [begin, end] of HANGUL_SECONDS) for (let c = begin; c < end; ++c) seconds.add(c);
+const QC_YES = 0;
+const QC_MAYBE = 1;
+const QC_NO = 2;
+const quickCheck = new Map();  // code points other than Yes
+for (const c of assigned) {
+  const changes = S(c).normalize('NFKC') !== S(c);
+  check(!(changes && seconds.has(c)), `U+${hex(c)} is both quick-check No and Maybe`);
+  if (changes) quickCheck.set(c, QC_NO);
+  else if (seconds.has(c)) quickCheck.set(c, QC_MAYBE);
+}
+// The fast code restarts normalization at every character of class 0 and
+// quick-check Yes: nothing before one can compose with it or be reordered
+// past it. A few such characters break that rule (they decompose to a
+// character that composes with the one before it, as U+113C5 does to two
+// U+113C2 of Tulu-Tigalari), and get a value of their own.
+const QC_YES_UNSAFE = 3;
+const unsafeStarts = [];
+for (const c of assigned) {
+  if (classRank(c) !== 0 || quickCheck.has(c)) continue;
+  const first = (compatibility.get(c) ?? [c])[0];
+  check(classRank(first) === 0 && quickCheck.get(first) !== QC_NO, `U+${hex(c)}: unexpected decomposition`);
+  if (quickCheck.has(first)) unsafeStarts.push(c);
+}
+check(unsafeStarts.length === 12, `${unsafeStarts.length} Yes starters that are no boundary, expected 12`);
+
+// Per code point: (class rank << 2) | quick check. Zero, the value of most
+// characters, is a starter that is quick-check Yes.
+const propertyValues = new Map();
+for (const c of assigned) {
+  const value = (classRank(c) << 2) | (quickCheck.get(c) ?? (unsafeStarts.includes(c) ? QC_YES_UNSAFE : QC_YES));
+  if (value !== 0) propertyValues.set(c, value);
+}
+check(ranks < 64, 'class ranks do not fit six bits');
+
+// Decompositions go out as UTF-8, each after a byte giving its length, in
+// one array of bytes; identical ones are stored once. Offset 0 means none.
+const utf8 = (cps) => [...Buffer.from(S(...cps), 'utf8')];
+const decompositionBytes = [0];
+const decompositionOffsets = new Map();
+const decompositionValues = new Map();
+for (const [c, nfkd] of [...compatibility].sort((a, b) => a[0] - b[0])) {
+  const key = nfkd.join(' ');
+  if (!decompositionOffsets.has(key)) {
+    const bytes = utf8(nfkd);
+    check(bytes.length < 256, `U+${hex(c)}: decomposition too long`);
+    decompositionOffsets.set(key, decompositionBytes.length);
+    decompositionBytes.push(bytes.length, ...bytes);
+  }
+  decompositionValues.set(c, decompositionOffsets.get(key));
+}
+check(decompositionBytes.length <= 0xffff, 'decomposition offsets do not fit 16 bits');
+
+// A two-level table of `values` (code point -> value, 0 elsewhere): blocks of
+// 1 << shift values, identical blocks stored once, and an index of blocks
+// up to the first block after the last non-zero value. The block size is
+// the one that makes the table smallest.
+function twoLevel(name, values, valueType, valueBytes) {
+  const last = Math.max(...values.keys());
+  let best = null;
+  for (let shift = 4; shift <= 8; ++shift) {
+    const size = 1 << shift;
+    const limit = (Math.floor(last / size) + 1) * size;
+    const blocks = [];
+    const known = new Map();
+    const index = [];
+    for (let base = 0; base < limit; base += size) {
+      const block = Array.from({ length: size }, (_, i) => values.get(base + i) ?? 0);
+      const key = block.join(',');
+      if (!known.has(key)) {
+        known.set(key, blocks.length);
+        blocks.push(block);
+      }
+      index.push(known.get(key));
+    }
+    const indexBytes = blocks.length <= 256 ? 1 : 2;
+    const bytes = index.length * indexBytes + blocks.length * size * valueBytes;
+    if (!best || bytes < best.bytes) best = { shift, limit, blocks, index, indexBytes, bytes };
+  }
+  const { shift, limit, blocks, index, indexBytes } = best;
+  const indexType = indexBytes === 1 ? 'std::uint8_t' : 'std::uint16_t';
+  return {
+    bytes: best.bytes,
+    text: [
+      `inline constexpr unsigned ${name}_SHIFT = ${shift};`,
+      `inline constexpr char32_t ${name}_LIMIT = ${cpp(limit)};`,
+      `inline constexpr ${indexType} ${name}_INDEX[${index.length}] = {${wrap(index.map(String))}};`,
+      `inline constexpr ${valueType} ${name}_BLOCKS[${blocks.length}][${1 << shift}] = {${wrap(blocks.map((b) => `{${b.join(', ')}}`))}};`,
+    ].join('\n'),
+  };
+}
+
+const propertyTable = twoLevel('NFKC_PROPERTY', propertyValues, 'std::uint8_t', 1);
+const decompositionTable = twoLevel('DECOMPOSITION', decompositionValues, 'std::uint16_t', 2);
+const compositionSeconds = [...new Set(pairs.map((p) => p[1]))];
+const compositionStarts = compositionSeconds.map((s) => pairs.findIndex((p) => p[1] === s)).concat([pairs.length]);
+const normalizationBytes = propertyTable.bytes + decompositionTable.bytes + decompositionBytes.length +
+  compositionSeconds.length * 4 + compositionStarts.length * 2 + pairs.length * 8;
+
+const normalizationHeader = `// Generated by tools/unicode/generate.mjs from ${SOURCE} and the
+// normalizer of Node.js's ICU (Unicode 16.0 or later, read for the code points
+// assigned in ${UNICODE_VERSION} only); do not edit. ${normalizationBytes} bytes of tables.
+// What NFKC needs: per code point the rank of its canonical combining class
+// and its NFKC quick-check value, its full compatibility decomposition
+// (Hangul syllables excepted: they decompose by arithmetic), and the
+// canonical composition pairs that are not excluded (Hangul again by
+// arithmetic). The generator says how each is derived.
+#pragma once
+
+#include <cstdint>
+
+namespace ardovel::unicode_tables {
+
+inline constexpr char NORMALIZATION_UNICODE_VERSION[] = "${UNICODE_VERSION}";
+
+// Quick-check values, in the low two bits of a property value.
+inline constexpr unsigned QUICK_CHECK_YES = ${QC_YES};
+inline constexpr unsigned QUICK_CHECK_MAYBE = ${QC_MAYBE};
+inline constexpr unsigned QUICK_CHECK_NO = ${QC_NO};
+// Yes, but the decomposition starts with a Maybe character, so
+// normalization cannot restart at this character.
+inline constexpr unsigned QUICK_CHECK_YES_UNSAFE = ${QC_YES_UNSAFE};
+
+// Code point c has the property value (class rank << 2) | quick check:
+// NFKC_PROPERTY_BLOCKS[NFKC_PROPERTY_INDEX[c >> SHIFT]][c & ((1 << SHIFT) - 1)]
+// below NFKC_PROPERTY_LIMIT, 0 from there on. The ranks 1..${ranks} number the
+// non-zero canonical combining classes in their order.
+${propertyTable.text}
+
+// The same layout; a non-zero value is the offset in DECOMPOSITION_BYTES of
+// a byte giving the length of the UTF-8 decomposition that follows it.
+${decompositionTable.text}
+inline constexpr std::uint8_t DECOMPOSITION_BYTES[${decompositionBytes.length}] = {${wrap(decompositionBytes.map(String))}};
+
+// The characters that compose with a character before them (Hangul aside),
+// sorted; the pairs of COMPOSITION_SECONDS[i] are
+// COMPOSITIONS[COMPOSITION_STARTS[i] .. COMPOSITION_STARTS[i + 1]), sorted by
+// their first character.
+inline constexpr char32_t COMPOSITION_SECONDS[${compositionSeconds.length}] = {${wrap(compositionSeconds.map(cpp))}};
+inline constexpr std::uint16_t COMPOSITION_STARTS[${compositionStarts.length}] = {${wrap(compositionStarts.map(String))}};
+
+struct Composition {
+  char32_t first;
+  char32_t composite;
+};
+
+inline constexpr Composition COMPOSITIONS[${pairs.length}] = {${wrap(pairs.map(([f, , c]) => `{${cpp(f)}, ${cpp(c)}}`))}};
+
+}  // namespace ardovel::unicode_tables
+`;
+
+const byRank = new Map();
+for (const c of nonStarters) {
+  if (!byRank.has(rank.get(c))) byRank.set(rank.get(c), []);
+  byRank.get(rank.get(c)).push(c);
+}
+const asRanges = (cps) => {
+  const sorted = [...cps].sort((a, b) => a - b);
+  const rs = [];
+  for (const c of sorted) {
+    const last = rs[rs.length - 1];
+    if (last && last[1] === c) last[1] = c + 1;
+    else rs.push([c, c + 1]);
+  }
+  return rs;
+};
+// Decompositions to one character come in runs: START COUNT DELTA for COUNT
+// code points from START, each decomposing to itself plus DELTA.
+function decompositionLines() {
+  const lines = [];
+  let run = null;
+  const flush = () => {
+    if (run) lines.push(`decomposition_run ${hex(run.start)} ${run.count} ${run.delta}`);
+    run = null;
+  };
+  for (const [c, d] of [...compatibility].sort((a, b) => a[0] - b[0])) {
+    if (d.length > 1) {
+      flush();
+      lines.push(`decomposition ${hex(c)} ${d.map(hex).join(' ')}`);
+    } else if (run && run.start + run.count === c && run.delta === d[0] - c) {
+      ++run.count;
+    } else {
+      flush();
+      run = { start: c, count: 1, delta: d[0] - c };
+    }
+  }
+  flush();
+  return lines;
+}
+const withQuickCheck = (value) => [...quickCheck].filter(([, v]) => v === value).map(([c]) => c);
+const normalizationFixture = [
+  `# Generated by tools/unicode/generate.mjs from ${SOURCE} and Node.js's ICU; do not edit.`,
+  '# What the normalization tables must hold, in plain lines: "class_rank R"',
+  '# lists the characters of the R-th non-zero canonical combining class',
+  '# (characters without a canonical decomposition; the rest take the rank of',
+  '# their first character); "quick_check_no" and "quick_check_maybe" list',
+  '# NFKC_QC; "yes_starting_with_maybe" the Yes characters whose decomposition',
+  '# starts with a Maybe one; "decomposition C D..." gives the full compatibility',
+  '# decomposition of C (Hangul syllables aside), "decomposition_run C N K"',
+  '# that of C..C+N-1, each to itself plus K; "composition F S C" says F',
+  '# followed by S composes to C (Hangul aside). Inclusive ranges, hex.',
+  `version ${UNICODE_VERSION}`,
+  ...[...byRank].map(([r, cps]) => rangeLine(`class_rank ${r}`, asRanges(cps))),
+  rangeLine('quick_check_no', asRanges(withQuickCheck(QC_NO))),
+  rangeLine('quick_check_maybe', asRanges(withQuickCheck(QC_MAYBE))),
+  rangeLine('yes_starting_with_maybe', asRanges(unsafeStarts)),
+  ...decompositionLines(),
+  ...pairs.map(([f, s, c]) => `composition ${hex(f)} ${hex(s)} ${hex(c)}`),
+  '',
+].join('\n');
+
 mkdirSync(join(ROOT, 'src', 'unicode'), { recursive: true });
 mkdirSync(join(ROOT, 'tests', 'data'), { recursive: true });
 writeFileSync(join(ROOT, 'src', 'unicode', 'tables.hpp'), header);
@@ -333,3 +648,5 @@ writeFileSync(
     '',
   ].join('\n'),
 );
+writeFileSync(join(ROOT, 'src', 'unicode', 'normalization_tables.hpp'), normalizationHeader);
+writeFileSync(join(ROOT, 'tests', 'data', 'unicode_normalization.txt'), normalizationFixture);
