@@ -86,19 +86,6 @@ def test_str_subclass_is_stemmed_by_its_value(stem_function):
     assert function(word=HostileStr("Knjigama")) == function("Knjigama")
 
 
-@pytest.mark.parametrize("word", ["", "a\x00b", "\x00", "grad\x00", "IT", "x" * 10000])
-def test_answers_are_new_str_and_whole_input_is_used(stem_function, word):
-    _, function = stem_function
-    result = function(word)
-    assert type(result) is str
-    assert result == ardovel.stem_py(word=word)
-
-
-def test_nul_inside_word_does_not_end_it():
-    # The filter drops the NUL itself; what matters is that "cd" arrives.
-    assert ardovel.stem_py("ab\x00cd") == "abcd"
-
-
 @settings(max_examples=500, deadline=None)
 @given(st.text())
 def test_all_four_spellings_of_a_call_agree(text):
