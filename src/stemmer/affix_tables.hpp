@@ -1,6 +1,7 @@
 // The rule tables of the morphological stages, in the order their rules are
-// tried. Kept apart from the code so that tests can check the tables
-// themselves (distinctness, ordering) against the matching code.
+// tried. Kept apart from the code so that the tests can walk the tables
+// plainly against the fast matcher; what the matcher relies on (distinct
+// entries, trial order) is proven here when the header is compiled.
 #pragma once
 
 #include <array>
@@ -42,6 +43,13 @@ static_assert([] {
     if (entry.form.empty() || entry.form.size() >= 16) return false;
   return true;
 }());
+// A form listed twice would make the second entry dead.
+static_assert([] {
+  for (std::size_t i = 0; i < EXCEPTION_FORMS.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (EXCEPTION_FORMS[i].form == EXCEPTION_FORMS[j].form) return false;
+  return true;
+}());
 
 // Suffixes in trial order: longest first by UTF-8 byte length (č, ć, š, ž
 // take two bytes), equal lengths in their established order. The first
@@ -68,5 +76,19 @@ inline constexpr std::array<std::string_view, 70> SUFFIX_TABLE{
 
 // The matcher packs a suffix into one 64-bit word.
 inline constexpr std::size_t max_suffix_bytes = 8;
+
+// What the matcher relies on: the first suffix in trial order that ends a
+// form is the longest that does, and no suffix is listed twice.
+static_assert([] {
+  for (std::size_t i = 1; i < SUFFIX_TABLE.size(); ++i)
+    if (SUFFIX_TABLE[i].size() > SUFFIX_TABLE[i - 1].size()) return false;
+  return true;
+}(), "suffixes are in trial order: non-increasing byte length");
+static_assert([] {
+  for (std::size_t i = 0; i < SUFFIX_TABLE.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (SUFFIX_TABLE[i] == SUFFIX_TABLE[j]) return false;
+  return true;
+}(), "suffixes are distinct");
 
 }  // namespace ardovel

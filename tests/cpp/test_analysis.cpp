@@ -122,16 +122,13 @@ struct TokenCase {
   Strings tokens;
 };
 
-TEST(Tokenizer, SplitsAtEverySeparatorClassAndKeepsWhatBelongsInsideWords) {
+// Every class, at every UTF-8 length, is the next test's.
+TEST(Tokenizer, SplitsAtSeparatorsAndKeepsWhatBelongsInsideWords) {
   const TokenCase cases[] = {
       {"", {}},
       {" \t\n ", {}},
       {"knjige,reke", {"knjige", "reke"}},
       {"«Књиге», рече он.", {"Књиге", "рече", "он"}},
-      {"a_b c-d (e)[f] „g“ ‘h’ i!j k+l 5€ m^n ©o p\x01" "q",
-       {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "5", "m", "n", "o", "p", "q"}},
-      {"a\u00A0b\u2028c\u3000d\u0085e\u2014f\u00B7g", {"a", "b", "c", "d", "e", "f", "g"}},
-      {"emoji😀between", {"emoji", "between"}},
       // Soft hyphen, zero-width joiner, combining marks and digits stay in.
       {"pre\u00ADlom zw\u200Dj ku\u0107a kuc\u0301a 2024.god", {"pre\u00ADlom", "zw\u200Dj", "ku\u0107a", "kuc\u0301a", "2024", "god"}},
       {"x²³ ½ Ⅻ ١٢", {"x²³", "½", "Ⅻ", "١٢"}},

@@ -273,6 +273,7 @@ TEST(CliStemming, SharesEndAtLineEndsAndCoverTheBlock) {
 }
 
 TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
+  using namespace std::string_view_literals;
   struct Case {
     std::string_view text;
     Mode mode;
@@ -286,6 +287,10 @@ TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
   constexpr auto valid = std::string_view::npos;
   const Case cases[] = {
       {"Knjigama\r\nДЈЕЦА\n\ntail\r", Mode::lines, false, true, "knjig\ndjek\n\ntail\r\n", 3, valid, 0},
+      // Only "\n" ends a line, and one "\r" before it belongs to the end.
+      {"Knjigama\r\r\na\rb\nIT\nit\na\0b\na\u2028b\u0085c\fd\n  Дијете  \t\n"sv, Mode::lines, false, true,
+       "knjigama\r\na\rb\nIT\nit\nab\na\u2028b\u0085c\fd\n  dete  \t\n", 7, valid, 0},
+      {"", Mode::lines, false, true, "", 0, valid, 0},
       {"Knjigama\nunfinished", Mode::lines, false, false, "knjig\n", 1, valid, 0},
       {"Knjigama\nunfinished\xff", Mode::tokens, false, false, "knjig\n", 1, valid, 0},
       // A stop word still has its line, so answers match lines.

@@ -125,12 +125,6 @@ TEST(UnicodeTables, EveryPredicateMatchesThePackageForEveryScalarValue) {
   }
 }
 
-TEST(UnicodeTables, TwoHundredSixtySevenCodePointsAreBothCasedAndCaseIgnorable) {
-  std::size_t both = 0;
-  for (Character c = 0; c <= LAST_SCALAR; ++c) both += is_scalar(c) && is_cased(c) && is_case_ignorable(c);
-  EXPECT_EQ(both, 267U);
-}
-
 TEST(UnicodeTables, LowercasingEachScalarValueAloneMatchesThePackage) {
   const auto& lower = fixture().lower;
   std::size_t changed_above_ascii = 0, mismatches = 0, scalars = 0;
@@ -148,23 +142,17 @@ TEST(UnicodeTables, LowercasingEachScalarValueAloneMatchesThePackage) {
   EXPECT_EQ(scalars, 1112064U);
   EXPECT_EQ(mismatches, 0U);
   EXPECT_EQ(changed_above_ascii, 1434U);
-  EXPECT_EQ(std::size(unicode_tables::LOWERCASE_MAPPINGS), 1434U);
 }
 
-TEST(UnicodeTables, LowercaseMappingsAreSortedAboveAsciiWithOneTwoCharacterEntry) {
+// The look-up is a binary search.
+TEST(UnicodeTables, LowercaseMappingsAreSorted) {
   const auto& table = unicode_tables::LOWERCASE_MAPPINGS;
-  EXPECT_EQ(table[0].code, 0x00C0U);
-  EXPECT_EQ(table[std::size(table) - 1].code, 0x1E921U);
   for (std::size_t i = 1; i < std::size(table); ++i) ASSERT_LT(table[i - 1].code, table[i].code);
-  std::vector<Character> two_character;
-  for (const auto& m : table) {
-    if (m.lower[1] != 0) two_character.push_back(m.code);
-  }
-  EXPECT_EQ(two_character, std::vector<Character>{0x0130});
 }
 
 // Byte-length changes: 23 shrink 3 -> 2, two grow 2 -> 3, U+212A shrinks
-// 3 -> 1, U+0130 grows 2 -> 3; the rest keep their length.
+// 3 -> 1, U+0130 grows 2 -> 3; the rest keep their length. The stemmer's
+// scratch is sized on this (normalised_capacity: growth by half at most).
 TEST(UnicodeTables, LowercaseChangesByteLengthOnlyWhereExpected) {
   std::map<std::pair<std::size_t, std::size_t>, std::size_t> changes;
   Text out;

@@ -1,7 +1,7 @@
 """ardovel_text as installed from the wheel: a clean environment, its types,
 and its adapters inside the real libraries (the README's examples run in
 test_readme.py; these go further: an index on disk, stop words, prefix
-queries, whole dictionaries)."""
+queries in Whoosh and FTS5 side by side, whole dictionaries)."""
 import pickle
 import subprocess
 
@@ -122,6 +122,39 @@ def test_whoosh_tokens_carry_positions_and_offsets():
                       for i, (stem, start, end) in enumerate(ardovel_text.tokenize(text))]
     assert [t.text for t in SerbianAnalyzer()("Knjige,reke", tokenize=False)] == [ardovel.stem_py("Knjige,reke")]
     assert SerbianAnalyzer(["su"]) == SerbianAnalyzer(("su",)) != SerbianAnalyzer()
+
+
+# Prefix queries (and their documents, by number): the query rule is the
+# core's; here each engine must pass its alternatives through to the same
+# documents.
+PREFIX_DOCUMENTS = ["Kupus.", "Kupusište.", "Kupujem knjige.", "Knjižara.", "Kuća."]
+PREFIX_QUERIES = {"kupus*": [0, 1], "knjiž*": [2, 3], "ku*": [0, 1, 2, 4], "KUPUS*": [0, 1]}
+
+
+def test_whoosh_prefix_queries_find_what_fts5_finds():
+    import sqlite3
+
+    from whoosh.fields import ID, Schema
+    from whoosh.filedb.filestore import RamStorage
+    from whoosh.qparser import QueryParser
+
+    from ardovel_text.whoosh import SerbianText
+
+    index = RamStorage().create_index(Schema(number=ID(stored=True), body=SerbianText()))
+    with index.writer() as writer:
+        for number, document in enumerate(PREFIX_DOCUMENTS):
+            writer.add_document(number=str(number), body=document)
+    db = sqlite3.connect(":memory:")
+    db.enable_load_extension(True)
+    db.load_extension(ardovel_text.sqlite_extension_path())
+    db.execute("CREATE VIRTUAL TABLE docs USING fts5(body, tokenize = 'ardovel')")
+    db.executemany("INSERT INTO docs(rowid, body) VALUES (?, ?)", enumerate(PREFIX_DOCUMENTS))
+    parser = QueryParser("body", index.schema)
+    with index.searcher() as searcher:
+        for query, expected in PREFIX_QUERIES.items():
+            whoosh = sorted(int(hit["number"]) for hit in searcher.search(parser.parse(query)))
+            fts5 = [rowid for rowid, in db.execute("SELECT rowid FROM docs WHERE docs MATCH ? ORDER BY rowid", (query,))]
+            assert whoosh == fts5 == expected, query
 
 
 # ------------------------------------------------------------------- NLTK

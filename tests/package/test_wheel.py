@@ -9,7 +9,7 @@ import cloudpickle
 import pytest
 
 import ardovel
-from conftest import CLEAN_PYTHON, CLEAN_VENV, CLI, WHEEL, run_python
+from conftest import CLEAN_PYTHON, CLEAN_VENV, WHEEL, run_python
 
 
 def test_wheel_holds_the_modules_the_stubs_and_the_program():
@@ -58,12 +58,6 @@ def test_clean_environment_imports_and_uses_the_installed_module(tmp_path):
     assert names == "['stem_py', 'conservative_stem_py']"
     assert stems == "knjig njegoh det"
     assert no_system_packages == "True"
-
-
-def test_program_is_installed_in_the_environments_scripts():
-    assert CLI.parent == CLEAN_VENV / "bin"
-    result = subprocess.run([str(CLI)], input="Knjigama\nДијете\n", capture_output=True, text=True, timeout=60)
-    assert (result.returncode, result.stdout, result.stderr) == (0, "knjig\ndet\n", "")
 
 
 @pytest.mark.parametrize("name", ardovel.__all__)

@@ -9,16 +9,12 @@ import pytest
 
 from conftest import ROOT, error_of, query
 
-# A document (Cyrillic, mixed case) and queries in other forms: Latin
-# script, capitals, ekavian for ijekavian, with and without "naj".
+# A document (Cyrillic, mixed case) and queries in other forms. Which forms
+# share a key is the core's rule; here, that queries reach the dictionary
+# and positions reach the phrase operator.
 DOCUMENT = "Најбоље ученице у граду читају књиге о ријекама и језерима."
 SEARCHES = [
     ("knjigama", True),              # another case, Latin
-    ("KNJIGA", True),                # capitals
-    ("Књига", True),                 # the same script
-    ("reka", True),                  # ekavian for ijekavian
-    ("RIJEKE", True),
-    ("bolje", True),                 # without "naj"
     ("najbolje & UČENICE", True),    # two words, both present
     ("gradovima <-> čitaju", True),  # a phrase: adjacent words
     ("čitaju <-> gradovima", False),  # the same words in the wrong order
