@@ -133,14 +133,6 @@ constexpr bool suffixes_fit_the_matcher() noexcept {
 }
 static_assert(suffixes_fit_the_matcher(), "every suffix is 1 to 8 bytes, none 0x00 or 0xFF, in a slot of its own");
 
-constexpr bool longest_suffixes_come_first() noexcept {
-  for (std::size_t i = 1; i < SUFFIX_TABLE.size(); ++i) {
-    if (SUFFIX_TABLE[i].size() > SUFFIX_TABLE[i - 1].size()) return false;
-  }
-  return true;
-}
-static_assert(longest_suffixes_come_first(), "trial order is by descending byte length");
-
 }  // namespace
 
 ExceptionOutcome find_exception(std::string_view form) noexcept {

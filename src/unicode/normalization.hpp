@@ -48,10 +48,6 @@ enum class QuickCheck : std::uint8_t {
   yes = tables::QUICK_CHECK_YES,
   maybe = tables::QUICK_CHECK_MAYBE,
   no = tables::QUICK_CHECK_NO,
-  // Yes, but its decomposition starts with a Maybe character, so
-  // normalization cannot restart at it. No character has it in 16.0.0: the
-  // database's NFKC_QC makes each such character Maybe.
-  yes_unsafe = tables::QUICK_CHECK_YES_UNSAFE,
 };
 
 inline constexpr Character HANGUL_FIRST = 0xAC00;

@@ -18,10 +18,6 @@ inline constexpr char NORMALIZATION_UNICODE_VERSION[] = "16.0.0";
 inline constexpr unsigned QUICK_CHECK_YES = 0;
 inline constexpr unsigned QUICK_CHECK_MAYBE = 1;
 inline constexpr unsigned QUICK_CHECK_NO = 2;
-// Yes, but the decomposition starts with a Maybe character, so
-// normalization cannot restart at this character. No character has it:
-// NFKC_QC makes every such character Maybe.
-inline constexpr unsigned QUICK_CHECK_YES_UNSAFE = 3;
 
 // Code point c has the property value (class rank << 2) | quick check:
 // NFKC_PROPERTY_BLOCKS[NFKC_PROPERTY_INDEX[c >> SHIFT]][c & ((1 << SHIFT) - 1)]

@@ -516,9 +516,8 @@ check([...quickCheck.keys()].every((c) => assignedSet.has(c)), 'NFKC_QC lists a 
 // quick-check Yes: nothing before one can compose with it or be reordered
 // past it. NFKC_QC keeps that true: a starter that decomposes to one that
 // composes with the character before it (U+113C5 to two U+113C2 of
-// Tulu-Tigalari) is Maybe, not Yes. So no character takes the value that
-// the C++ still names for a Yes starter that is no such boundary.
-const QC_YES_UNSAFE = 3;
+// Tulu-Tigalari) is Maybe, not Yes; the check below makes sure no Yes
+// starter is anything else.
 for (const c of assigned) {
   if (classRank(c) !== 0 || quickCheck.has(c)) continue;
   const first = (compatibility.get(c) ?? [c])[0];
@@ -618,10 +617,6 @@ inline constexpr char NORMALIZATION_UNICODE_VERSION[] = "${UNICODE_VERSION}";
 inline constexpr unsigned QUICK_CHECK_YES = ${QC_YES};
 inline constexpr unsigned QUICK_CHECK_MAYBE = ${QC_MAYBE};
 inline constexpr unsigned QUICK_CHECK_NO = ${QC_NO};
-// Yes, but the decomposition starts with a Maybe character, so
-// normalization cannot restart at this character. No character has it:
-// NFKC_QC makes every such character Maybe.
-inline constexpr unsigned QUICK_CHECK_YES_UNSAFE = ${QC_YES_UNSAFE};
 
 // Code point c has the property value (class rank << 2) | quick check:
 // NFKC_PROPERTY_BLOCKS[NFKC_PROPERTY_INDEX[c >> SHIFT]][c & ((1 << SHIFT) - 1)]
