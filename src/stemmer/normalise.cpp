@@ -253,9 +253,19 @@ std::size_t reduce_ije_and_drop_markers(char* text, std::size_t size, std::size_
   return write;
 }
 
-}  // namespace
+// Drops the markers only, for the form that keeps "ije".
+std::size_t drop_markers(char* text, std::size_t size, std::size_t start) noexcept {
+  std::size_t write = start;
+  for (std::size_t read = start; read < size; ++read)
+    if (text[read] != dropped_marker) text[write++] = text[read];
+  return write;
+}
 
-std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept {
+// The fused pass, with or without the "ije" reduction. Always inlined into
+// its two callers, so the stemmer's own instance carries no test of the
+// choice.
+template <bool ReduceIje>
+[[gnu::always_inline]] inline std::size_t normalise_fused(std::string_view word, char* __restrict out) noexcept {
   const auto* __restrict bytes = reinterpret_cast<const unsigned char*>(word.data());
   const std::size_t size = word.size();
   char* const begin = out;
@@ -286,7 +296,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
         if ((bytes_in_range(block, 'a', 'z') | bytes_in_range(block, '0', '9')) != high_bits) break;
         // An 'i' then a 'j', inside the block or across its start (the
         // first byte is the lowest, being little-endian).
-        const std::uint64_t js = bytes_in_range(block, 'j', 'j');
+        const std::uint64_t js = ReduceIje ? bytes_in_range(block, 'j', 'j') : 0;
         if (js != 0) {
           if constexpr (std::endian::native != std::endian::little) break;
           if (((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 ||
@@ -299,7 +309,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       }
       for (; i < size && bytes[i] < 0x80; ++i) {
         const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
-        if (outcome.flags != 0 && (outcome.flags == marker_written || after_i())) note(out);
+        if (outcome.flags != 0 && (outcome.flags == marker_written || (ReduceIje && after_i()))) note(out);
         *out++ = outcome.byte;
       }
       continue;
@@ -311,7 +321,7 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
       // One test for the rare cases: a flag, or the general path.
       if ((size_byte & ~size_bits) != 0) {
         if (size_byte == general_path) break;
-        if ((size_byte & marker_written) != 0 || after_i()) note(out);
+        if ((size_byte & marker_written) != 0 || (ReduceIje && after_i())) note(out);
       }
       std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
       out += size_byte & size_bits;
@@ -328,7 +338,18 @@ std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept
   if (review_from == nowhere) return written;
   // One byte early: the 'i' of an "ij" lies just before the noted 'j' (or
   // just before the noted block, or the noted character's first letter).
+  if constexpr (!ReduceIje) return drop_markers(begin, written, review_from);
   return reduce_ije_and_drop_markers(begin, written, review_from == 0 ? 0 : review_from - 1);
+}
+
+}  // namespace
+
+std::size_t normalise_into(std::string_view word, char* __restrict out) noexcept {
+  return normalise_fused<true>(word, out);
+}
+
+std::size_t normalise_keeping_ije_into(std::string_view word, char* __restrict out) noexcept {
+  return normalise_fused<false>(word, out);
 }
 
 void lowercase(std::string_view form, Text& out) { to_lowercase(form, out); }
