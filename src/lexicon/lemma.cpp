@@ -1,0 +1,234 @@
+#include "lexicon/lemma.hpp"
+
+#include <bit>
+#include <cstring>
+
+#include "lexicon/embedded.hpp"
+#include "lexicon/format.hpp"
+#include "stemmer/normalise.hpp"
+#include "stemmer/stem.hpp"
+
+namespace ardovel {
+namespace fmt = lexicon_format;
+
+namespace {
+
+std::uint32_t word_at(std::span<const unsigned char> bytes, std::size_t index) noexcept {
+  std::uint32_t w;
+  std::memcpy(&w, bytes.data() + 4 * index, 4);
+  return w;
+}
+
+bool all_ascii(std::string_view text) noexcept {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// Writes `form` with its ijekavian reflexes read as ekavian: every long
+// "ije" becomes "e"; with `short_too`, so does every short "je" that does
+// not start the word, and with `after_digraph` also one after 'l' or 'n',
+// where "lje" and "nje" may be the letters lj and nj before an 'e'
+// ("njega") as well as a reflex ("ljeto", "snježan"). Returns false when
+// nothing changed.
+bool ekavian_reading(std::string_view form, bool short_too, bool after_digraph, Text& out) {
+  out.clear();
+  bool changed = false;
+  for (std::size_t k = 0; k < form.size(); ++k) {
+    const char c = form[k];
+    if (k >= 1 && c == 'i' && k + 2 < form.size() && form[k + 1] == 'j' && form[k + 2] == 'e') {
+      out.push_back('e');
+      k += 2;
+      changed = true;
+      continue;
+    }
+    if (short_too && k >= 1 && c == 'j' && k + 1 < form.size() && form[k + 1] == 'e' &&
+        (after_digraph || (form[k - 1] != 'l' && form[k - 1] != 'n'))) {
+      changed = true;
+      continue;  // the 'e' follows
+    }
+    out.push_back(c);
+  }
+  return changed;
+}
+
+}  // namespace
+
+Lexicon::Lexicon(std::span<const unsigned char> bytes) noexcept {
+  if constexpr (std::endian::native != std::endian::little) return;
+  if (bytes.size() < 4 * fmt::h_count || reinterpret_cast<std::uintptr_t>(bytes.data()) % 4 != 0) return;
+  if (word_at(bytes, fmt::h_magic_0) != fmt::magic_0 || word_at(bytes, fmt::h_magic_1) != fmt::magic_1) return;
+  const std::uint32_t nodes_offset = word_at(bytes, fmt::h_nodes_offset);
+  const std::uint32_t codes_offset = word_at(bytes, fmt::h_codes_offset);
+  const std::uint32_t pool_offset = word_at(bytes, fmt::h_pool_offset);
+  const std::uint32_t meta_offset = word_at(bytes, fmt::h_meta_offset);
+  const std::uint32_t meta_size = word_at(bytes, fmt::h_meta_size);
+  if (std::size_t{meta_offset} + meta_size > bytes.size()) return;
+  const auto* words = reinterpret_cast<const std::uint32_t*>(bytes.data());
+  codes_ = words + codes_offset;
+  code_count_ = word_at(bytes, fmt::h_codes_count);
+  pool_ = reinterpret_cast<const char*>(bytes.data()) + pool_offset;
+  exact_root_ = word_at(bytes, fmt::h_exact_root);
+  bald_root_ = word_at(bytes, fmt::h_folded_root);
+  rules_root_ = word_at(bytes, fmt::h_rules_root);
+  rule_min_stem_ = word_at(bytes, fmt::h_rule_min_stem);
+  metadata_ = {reinterpret_cast<const char*>(bytes.data()) + meta_offset, meta_size};
+  nodes_ = words + nodes_offset;
+}
+
+const Lexicon& Lexicon::embedded() noexcept {
+  static const Lexicon lexicon(lexicon_data::embedded());
+  return lexicon;
+}
+
+// Edges are in byte order, so the scan stops at the first larger byte.
+std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
+  std::uint32_t node = bald ? bald_root_ : exact_root_;
+  for (const char c : form) {
+    const auto byte = static_cast<unsigned char>(c);
+    const std::uint32_t* at = nodes_ + node;
+    const std::uint32_t count = at[0] & 0xFFU;
+    std::uint32_t k = 1;
+    while (k <= count && (at[k] & 0xFFU) < byte) ++k;
+    if (k > count || (at[k] & 0xFFU) != byte) return 0;
+    node = at[k] >> 8;
+  }
+  return nodes_[node] >> 8;
+}
+
+std::uint32_t Lexicon::rule_for(std::string_view form) const noexcept {
+  std::uint32_t node = rules_root_;
+  std::uint32_t found = 0;
+  // The ending never takes the whole word: a rule speaks for words that go
+  // on before it.
+  for (std::size_t k = form.size(); k-- > 1;) {
+    const auto byte = static_cast<unsigned char>(form[k]);
+    const std::uint32_t* at = nodes_ + node;
+    const std::uint32_t count = at[0] & 0xFFU;
+    std::uint32_t e = 1;
+    while (e <= count && (at[e] & 0xFFU) < byte) ++e;
+    if (e > count || (at[e] & 0xFFU) != byte) break;
+    node = at[e] >> 8;
+    const std::uint32_t code = nodes_[node] >> 8;
+    if (code != 0 && (codes_[2 * (code - 1)] & 0xFFU) + rule_min_stem_ <= form.size()) found = code;
+  }
+  return found;
+}
+
+void Lexicon::apply(std::uint32_t code, std::string_view form, Text& out) const {
+  const std::uint32_t shape = codes_[2 * (code - 1)];
+  const std::uint32_t cut = shape & 0xFFU;
+  const std::uint32_t append = (shape >> 8) & 0xFFU;
+  out.clear();
+  out.append(form.substr(0, form.size() - cut));
+  out.append({pool_ + codes_[2 * (code - 1) + 1], append});
+}
+
+bool lexicon_available() noexcept { return Lexicon::embedded().available(); }
+
+void fold_into(std::string_view text, Text& out) {
+  out.clear();
+  char* const begin = out.extend(2 * text.size());
+  char* write = begin;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(text[k]);
+    if (k + 1 < text.size() && (byte == 0xC4 || byte == 0xC5)) {
+      const auto next = static_cast<unsigned char>(text[k + 1]);
+      const char* bald = nullptr;
+      if (byte == 0xC4 && (next == 0x8D || next == 0x87)) bald = "c";       // č ć
+      else if (byte == 0xC5 && next == 0xA1) bald = "s";                    // š
+      else if (byte == 0xC5 && next == 0xBE) bald = "z";                    // ž
+      else if (byte == 0xC4 && next == 0x91) bald = "dj";                   // đ
+      if (bald != nullptr) {
+        for (; *bald != '\0'; ++bald) *write++ = *bald;
+        ++k;
+        continue;
+      }
+    }
+    *write++ = text[k];
+  }
+  out.truncate(static_cast<std::size_t>(write - begin));
+}
+
+std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold, LemmaScratch& scratch) {
+  if (!lexicon.available()) {
+    const std::string_view stem = stem_word_into(token, scratch.key);
+    if (!fold) return stem;
+    fold_into(stem, scratch.variant);
+    return scratch.variant;
+  }
+  scratch.form.clear();
+  char* const at = scratch.form.extend(normalised_capacity(token.size()));
+  scratch.form.truncate(normalise_keeping_ije_into(token, at));
+  const std::string_view form = scratch.form.view();
+  if (form.empty()) return {};
+
+  // The spelling to look up: as written, or bald with `fold` (a word typed
+  // with its marks is looked up as written first, as the marks tell more).
+  std::string_view looked_up = form;
+  bool bald = false;
+  std::uint32_t code = 0;
+  if (fold) {
+    const bool plain = all_ascii(form);
+    if (!plain) code = lexicon.find(form, false);
+    if (code == 0) {
+      bald = true;
+      if (!plain) {
+        fold_into(form, scratch.variant);
+        scratch.form.assign(scratch.variant.view());
+      }
+      looked_up = scratch.form.view();
+      code = lexicon.find(looked_up, true);
+    }
+  } else {
+    code = lexicon.find(form, false);
+  }
+
+  // Ekavian readings: the dictionary's ijekavian entries cover most
+  // ijekavian forms, these the ones it lacks.
+  if (code == 0 && looked_up.find("je") != std::string_view::npos) {
+    static constexpr struct {
+      bool short_too;
+      bool after_digraph;
+    } readings[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& reading : readings) {
+      if (!ekavian_reading(looked_up, reading.short_too, reading.after_digraph, scratch.variant)) continue;
+      code = lexicon.find(scratch.variant.view(), bald);
+      if (code != 0) {
+        lexicon.apply(code, scratch.variant.view(), scratch.key);
+        return fold && !bald ? (fold_into(scratch.key.view(), scratch.variant), scratch.variant.view())
+                             : scratch.key.view();
+      }
+    }
+  }
+
+  bool key_is_bald = bald;
+  if (code == 0) {
+    key_is_bald = false;  // the rules were read off marked spellings
+    // A word the lexicon lacks: the rule of its longest known ending, read
+    // on its ekavian spelling of the long reflex (as the stemmer reads it).
+    if (ekavian_reading(looked_up, false, false, scratch.variant)) {
+      scratch.form.assign(scratch.variant.view());
+      looked_up = scratch.form.view();
+    }
+    code = lexicon.rule_for(looked_up);
+    if (code == 0) {
+      const std::string_view stem = stem_word_into(token, scratch.key);
+      if (!fold) return stem;
+      fold_into(stem, scratch.variant);
+      return scratch.variant;
+    }
+  }
+  lexicon.apply(code, looked_up, scratch.key);
+  if (fold && !key_is_bald) {
+    fold_into(scratch.key.view(), scratch.variant);
+    return scratch.variant.view();
+  }
+  return scratch.key.view();
+}
+
+std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch) {
+  return lemma_key_into(Lexicon::embedded(), token, fold, scratch);
+}
+
+}  // namespace ardovel
