@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ardovel::lexicon_tool {
@@ -73,14 +74,20 @@ struct Choice {
   std::string form;
   std::string key;
 };
-std::vector<Choice> choose_keys(const Dictionary& dictionary, std::vector<Reading> readings);
+std::vector<Choice> choose_keys(const Dictionary& dictionary, std::vector<Reading> readings,
+                                const std::unordered_map<std::string, std::uint64_t>& counts);
+
+// Normalised form -> count, from tools/lexicon/serbian_form_counts.tsv (none
+// when `path` is empty).
+std::unordered_map<std::string, std::uint64_t> read_counts(const std::string& path);
 
 // Bald Latin: č ć -> c, š -> s, ž -> z, đ -> dj.
 std::string fold(const std::string& text);
 
 // The same table folded: form and key folded, the choice made again among
 // the readings that meet.
-std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::vector<Reading>& readings);
+std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::vector<Reading>& readings,
+                                       const std::unordered_map<std::string, std::uint64_t>& counts);
 
 std::string normalise_keeping_ije(const std::string& word);
 

@@ -2,8 +2,11 @@
 // constant data (layout: src/lexicon/format.hpp), and a C++ file that
 // embeds it in the core.
 //
-//   make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--hold-out SEED PERCENT HELD.tsv] [--dump FORMS.tsv]
+//   make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--counts COUNTS.tsv] [--hold-out SEED PERCENT HELD.tsv]
+//                [--dump FORMS.tsv]
 //
+// --counts names the word counts (tools/lexicon/serbian_form_counts.tsv)
+// that weigh the choice among a form's lemmas.
 // --hold-out leaves a seeded random share of the entries' lemmas out of the
 // lexicon and of the rule induction, and writes their forms with the keys the
 // dictionary gives them ("form<TAB>key"), so that the rules for unknown words
@@ -117,12 +120,12 @@ std::string reversed(const std::string& text) { return {text.rbegin(), text.rend
 
 int run(int argc, char** argv) {
   if (argc < 6) {
-    std::cerr << "usage: make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--hold-out SEED PERCENT HELD.tsv] "
-                 "[--dump FORMS.tsv]\n";
+    std::cerr << "usage: make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--counts COUNTS.tsv] "
+                 "[--hold-out SEED PERCENT HELD.tsv] [--dump FORMS.tsv]\n";
     return 2;
   }
   const std::string dic = argv[1], aff = argv[2], version = argv[3], bin_path = argv[4], cpp_path = argv[5];
-  std::string held_path, dump_path;
+  std::string held_path, dump_path, counts_path;
   unsigned seed = 0, percent = 0;
   for (int k = 6; k < argc; ++k) {
     const std::string arg = argv[k];
@@ -131,6 +134,8 @@ int run(int argc, char** argv) {
       percent = static_cast<unsigned>(std::stoul(argv[k + 2]));
       held_path = argv[k + 3];
       k += 3;
+    } else if (arg == "--counts" && k + 1 < argc) {
+      counts_path = argv[++k];
     } else if (arg == "--dump" && k + 1 < argc) {
       dump_path = argv[++k];
     } else {
@@ -161,8 +166,9 @@ int run(int argc, char** argv) {
     std::ofstream dump(dump_path);
     for (const Reading& r : readings) dump << r.form << '\t' << r.key << '\t' << r.derived << '\t' << r.entry << '\n';
   }
-  const std::vector<Choice> folded = choose_folded_keys(dictionary, readings);
-  const std::vector<Choice> exact = choose_keys(dictionary, std::move(readings));
+  const auto counts = read_counts(counts_path);
+  const std::vector<Choice> folded = choose_folded_keys(dictionary, readings, counts);
+  const std::vector<Choice> exact = choose_keys(dictionary, std::move(readings), counts);
 
   Codes codes;
   std::vector<std::uint32_t> nodes;
@@ -204,6 +210,8 @@ int run(int argc, char** argv) {
                            " (sr_Latn_RS.dic sha256 " + sha256_of_file(dic) + ", sr_Latn_RS.aff sha256 " +
                            sha256_of_file(aff) + "), do not edit; dictionary licence: GPL-2+ or LGPL-2.1 or " +
                            "MPL-1.1, (c) 2013 Goran Rakic, Milos Popovic, Aleksandar Urosevic" +
+                           (counts_path.empty() ? "" : "; choice among lemmas weighed by word counts of Serbian "
+                                                       "translations in Debian packages (serbian_form_counts.tsv)") +
                            (held_out.empty() ? "" : "; lemmas held out for measurement");
 
   std::vector<std::uint32_t> header(fmt::h_count, 0);
