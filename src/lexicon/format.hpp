@@ -13,10 +13,10 @@
 //                append, then where that text starts in the pool
 //   pool         the appended texts, then the metadata text
 //
-// Three node arrays: the automaton of forms (lower case, Latin, "ije" as
+// Four node arrays: the automaton of forms (lower case, Latin, "ije" as
 // written), the same over bald forms (č ć -> c, š -> s, ž -> z, đ -> dj)
-// with bald keys, and the ending trie of the rules for words the lexicon
-// lacks, walked from a word's last byte.
+// with bald keys, and the ending tries of the rules for words the lexicon
+// lacks, read off each of the two and walked from a word's last byte.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,7 @@ enum Header : std::uint32_t {
   h_meta_offset,   // in bytes
   h_meta_size,
   h_rule_min_stem,  // a rule leaves at least this many bytes of the word
+  h_folded_rules_root,
   h_count
 };
 

@@ -71,6 +71,7 @@ Lexicon::Lexicon(std::span<const unsigned char> bytes) noexcept {
   exact_root_ = word_at(bytes, fmt::h_exact_root);
   bald_root_ = word_at(bytes, fmt::h_folded_root);
   rules_root_ = word_at(bytes, fmt::h_rules_root);
+  bald_rules_root_ = word_at(bytes, fmt::h_folded_rules_root);
   rule_min_stem_ = word_at(bytes, fmt::h_rule_min_stem);
   metadata_ = {reinterpret_cast<const char*>(bytes.data()) + meta_offset, meta_size};
   nodes_ = words + nodes_offset;
@@ -96,8 +97,8 @@ std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
   return nodes_[node] >> 8;
 }
 
-std::uint32_t Lexicon::rule_for(std::string_view form) const noexcept {
-  std::uint32_t node = rules_root_;
+std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept {
+  std::uint32_t node = bald ? bald_rules_root_ : rules_root_;
   std::uint32_t found = 0;
   // The ending never takes the whole word: a rule speaks for words that go
   // on before it.
@@ -150,81 +151,81 @@ void fold_into(std::string_view text, Text& out) {
   out.truncate(static_cast<std::size_t>(write - begin));
 }
 
-std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold, LemmaScratch& scratch) {
-  if (!lexicon.available()) {
-    const std::string_view stem = stem_word_into(token, scratch.key);
-    if (!fold) return stem;
-    fold_into(stem, scratch.variant);
-    return scratch.variant;
+namespace {
+
+// The key of a normalised spelling from one index (as written or bald): the
+// spelling itself, then its ekavian readings (the dictionary's ijekavian
+// entries cover most ijekavian forms, these the ones it lacks). Writes the
+// key to `scratch.key`; false when neither is known.
+bool look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (const std::uint32_t code = lexicon.find(text, bald)) {
+    lexicon.apply(code, text, scratch.key);
+    return true;
   }
+  if (text.find("je") == std::string_view::npos) return false;
+  static constexpr struct {
+    bool short_too;
+    bool after_digraph;
+  } readings[] = {{false, false}, {true, false}, {true, true}};
+  for (const auto& reading : readings) {
+    if (!ekavian_reading(text, reading.short_too, reading.after_digraph, scratch.variant)) continue;
+    if (const std::uint32_t code = lexicon.find(scratch.variant.view(), bald)) {
+      lexicon.apply(code, scratch.variant.view(), scratch.key);
+      return true;
+    }
+  }
+  return false;
+}
+
+// A word the lexicon lacks: the rule of its longest known ending, read on
+// its ekavian spelling of the long reflex (as the stemmer reads it).
+bool apply_rule(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (ekavian_reading(text, false, false, scratch.variant)) text = scratch.variant.view();
+  const std::uint32_t code = lexicon.rule_for(text, bald);
+  if (code == 0) return false;
+  lexicon.apply(code, text, scratch.key);
+  return true;
+}
+
+std::string_view folded_key(LemmaScratch& scratch) {
+  fold_into(scratch.key.view(), scratch.variant);
+  return scratch.variant.view();
+}
+
+std::string_view stem_key(std::string_view token, bool fold, LemmaScratch& scratch) {
+  const std::string_view stem = stem_word_into(token, scratch.key);
+  if (!fold) return stem;
+  fold_into(stem, scratch.variant);
+  return scratch.variant.view();
+}
+
+}  // namespace
+
+std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold, LemmaScratch& scratch) {
+  if (!lexicon.available()) return stem_key(token, fold, scratch);
   scratch.form.clear();
   char* const at = scratch.form.extend(normalised_capacity(token.size()));
   scratch.form.truncate(normalise_keeping_ije_into(token, at));
   const std::string_view form = scratch.form.view();
   if (form.empty()) return {};
 
-  // The spelling to look up: as written, or bald with `fold` (a word typed
-  // with its marks is looked up as written first, as the marks tell more).
-  std::string_view looked_up = form;
-  bool bald = false;
-  std::uint32_t code = 0;
-  if (fold) {
-    const bool plain = all_ascii(form);
-    if (!plain) code = lexicon.find(form, false);
-    if (code == 0) {
-      bald = true;
-      if (!plain) {
-        fold_into(form, scratch.variant);
-        scratch.form.assign(scratch.variant.view());
-      }
-      looked_up = scratch.form.view();
-      code = lexicon.find(looked_up, true);
-    }
-  } else {
-    code = lexicon.find(form, false);
+  if (!fold) {
+    if (look_up(lexicon, form, false, scratch) || apply_rule(lexicon, form, false, scratch)) return scratch.key.view();
+    return stem_key(token, false, scratch);
   }
-
-  // Ekavian readings: the dictionary's ijekavian entries cover most
-  // ijekavian forms, these the ones it lacks.
-  if (code == 0 && looked_up.find("je") != std::string_view::npos) {
-    static constexpr struct {
-      bool short_too;
-      bool after_digraph;
-    } readings[] = {{false, false}, {true, false}, {true, true}};
-    for (const auto& reading : readings) {
-      if (!ekavian_reading(looked_up, reading.short_too, reading.after_digraph, scratch.variant)) continue;
-      code = lexicon.find(scratch.variant.view(), bald);
-      if (code != 0) {
-        lexicon.apply(code, scratch.variant.view(), scratch.key);
-        return fold && !bald ? (fold_into(scratch.key.view(), scratch.variant), scratch.variant.view())
-                             : scratch.key.view();
-      }
-    }
+  // Bald keys. A word typed with its marks is looked up as written first, as
+  // the marks tell more; one typed without them, or not found so, bald.
+  const bool marked = !all_ascii(form);
+  if (marked && look_up(lexicon, form, false, scratch)) return folded_key(scratch);
+  std::string_view bald = form;
+  if (marked) {
+    fold_into(form, scratch.bald);
+    bald = scratch.bald.view();
   }
-
-  bool key_is_bald = bald;
-  if (code == 0) {
-    key_is_bald = false;  // the rules were read off marked spellings
-    // A word the lexicon lacks: the rule of its longest known ending, read
-    // on its ekavian spelling of the long reflex (as the stemmer reads it).
-    if (ekavian_reading(looked_up, false, false, scratch.variant)) {
-      scratch.form.assign(scratch.variant.view());
-      looked_up = scratch.form.view();
-    }
-    code = lexicon.rule_for(looked_up);
-    if (code == 0) {
-      const std::string_view stem = stem_word_into(token, scratch.key);
-      if (!fold) return stem;
-      fold_into(stem, scratch.variant);
-      return scratch.variant;
-    }
-  }
-  lexicon.apply(code, looked_up, scratch.key);
-  if (fold && !key_is_bald) {
-    fold_into(scratch.key.view(), scratch.variant);
-    return scratch.variant.view();
-  }
-  return scratch.key.view();
+  if (look_up(lexicon, bald, true, scratch)) return scratch.key.view();
+  if (marked ? apply_rule(lexicon, form, false, scratch) : apply_rule(lexicon, bald, true, scratch))
+    return folded_key(scratch);
+  return stem_key(token, true, scratch);
 }
 
 std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch) {

@@ -18,7 +18,8 @@ namespace ardovel {
 // up to about 70 bytes.
 struct LemmaScratch {
   Text form;     // the normalised token ("ije" kept)
-  Text variant;  // a reading tried in its place (ekavian, bald)
+  Text bald;     // the form without its marks
+  Text variant;  // a reading tried in its place (ekavian), a bald key
   Text key;
 };
 
@@ -39,8 +40,9 @@ class Lexicon {
 
   // The rewrite code (1-based; 0 when absent) of a normalised form.
   [[nodiscard]] std::uint32_t find(std::string_view form, bool bald) const noexcept;
-  // The code of the longest deciding ending of `form` (0 when none).
-  [[nodiscard]] std::uint32_t rule_for(std::string_view form) const noexcept;
+  // The code of the longest deciding ending of `form` (0 when none), from
+  // the rules read off marked or bald spellings.
+  [[nodiscard]] std::uint32_t rule_for(std::string_view form, bool bald) const noexcept;
   // Writes the key that `code` makes of `form` into `out`.
   void apply(std::uint32_t code, std::string_view form, Text& out) const;
 
@@ -52,6 +54,7 @@ class Lexicon {
   std::uint32_t exact_root_ = 0;
   std::uint32_t bald_root_ = 0;
   std::uint32_t rules_root_ = 0;
+  std::uint32_t bald_rules_root_ = 0;
   std::uint32_t rule_min_stem_ = 0;
   std::string_view metadata_;
 };

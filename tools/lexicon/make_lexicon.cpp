@@ -172,30 +172,36 @@ int run(int argc, char** argv) {
 
   Codes codes;
   std::vector<std::uint32_t> nodes;
-  AutomatonBuilder exact_builder(nodes);
-  std::vector<Rated> rated;
-  rated.reserve(exact.size());
-  for (const Choice& c : exact) {
-    const std::uint32_t code = codes.of(c.form, c.key);
-    exact_builder.add(c.form, code);
-    rated.push_back({reversed(c.form), code});
-  }
-  const std::uint32_t exact_root = exact_builder.finish();
+  const auto build_forms = [&](const std::vector<Choice>& choices, std::vector<Rated>& rated) {
+    AutomatonBuilder builder(nodes);
+    rated.reserve(choices.size());
+    for (const Choice& c : choices) {
+      const std::uint32_t code = codes.of(c.form, c.key);
+      builder.add(c.form, code);
+      rated.push_back({reversed(c.form), code});
+    }
+    return builder.finish();
+  };
+  std::size_t rule_endings = 0;
+  const auto build_rules = [&](std::vector<Rated>& rated) {
+    std::sort(rated.begin(), rated.end(), [](const Rated& a, const Rated& b) { return a.reversed < b.reversed; });
+    // Only rewrites that leave a stem can be rules.
+    std::erase_if(rated,
+                  [&](const Rated& r) { return codes.list()[r.code - 1].cut + min_stem > r.reversed.size(); });
+    std::vector<std::pair<std::string, std::uint32_t>> endings;
+    induce(rated, 0, rated.size(), 0, 0, endings);
+    rule_endings += endings.size();
+    AutomatonBuilder builder(nodes);
+    for (const auto& [ending, code] : endings) builder.add(ending, code);
+    return builder.finish();
+  };
+  std::vector<Rated> rated, bald_rated;
+  const std::uint32_t exact_root = build_forms(exact, rated);
   const std::size_t exact_words = nodes.size();
-
-  AutomatonBuilder folded_builder(nodes);
-  for (const Choice& c : folded) folded_builder.add(c.form, codes.of(c.form, c.key));
-  const std::uint32_t folded_root = folded_builder.finish();
+  const std::uint32_t folded_root = build_forms(folded, bald_rated);
   const std::size_t folded_words = nodes.size() - exact_words;
-
-  std::sort(rated.begin(), rated.end(), [](const Rated& a, const Rated& b) { return a.reversed < b.reversed; });
-  // Only rewrites that leave a stem can be rules.
-  std::erase_if(rated, [&](const Rated& r) { return codes.list()[r.code - 1].cut + min_stem > r.reversed.size(); });
-  std::vector<std::pair<std::string, std::uint32_t>> endings;
-  induce(rated, 0, rated.size(), 0, 0, endings);
-  AutomatonBuilder rules_builder(nodes);
-  for (const auto& [ending, code] : endings) rules_builder.add(ending, code);
-  const std::uint32_t rules_root = rules_builder.finish();
+  const std::uint32_t rules_root = build_rules(rated);
+  const std::uint32_t folded_rules_root = build_rules(bald_rated);
   const std::size_t rules_words = nodes.size() - exact_words - folded_words;
 
   std::string pool;
@@ -230,6 +236,7 @@ int run(int argc, char** argv) {
   header[fmt::h_meta_offset] = static_cast<std::uint32_t>(pool_offset + pool.size());
   header[fmt::h_meta_size] = static_cast<std::uint32_t>(meta.size());
   header[fmt::h_rule_min_stem] = min_stem;
+  header[fmt::h_folded_rules_root] = folded_rules_root;
 
   std::ofstream bin(bin_path, std::ios::binary);
   const auto write_words = [&](const std::vector<std::uint32_t>& words) {
@@ -269,7 +276,7 @@ int run(int argc, char** argv) {
   if (!cpp) throw std::runtime_error("cannot write " + cpp_path);
 
   std::cerr << "make_lexicon: " << exact.size() << " forms, " << folded.size() << " bald forms, " << codes.list().size()
-            << " codes, " << endings.size() << " rule endings; bytes: exact " << 4 * exact_words << ", bald "
+            << " codes, " << rule_endings << " rule endings; bytes: exact " << 4 * exact_words << ", bald "
             << 4 * folded_words << ", rules " << 4 * rules_words << ", codes " << 4 * code_words.size() + pool.size()
             << "\n";
   return 0;
