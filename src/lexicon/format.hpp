@@ -3,11 +3,14 @@
 // table is built at run time).
 //
 //   header       the words named below
-//   nodes        every node of the three node arrays: a header word (the
-//                code, 1-based, in the high 24 bits, 0 where no word ends;
-//                the edge count in the low 8), then one word per edge (the
-//                target's offset in the high 24 bits, the byte in the low
-//                8), edges in byte order
+//   nodes        every node of the node arrays, in one of two shapes:
+//                a chain node, one word: bit 7 set, the one edge's byte in
+//                bits 8-15, its target the next word (no code: no word
+//                ends there);
+//                a general node: a header word (the code, 1-based, in the
+//                high 24 bits, 0 where no word ends; the edge count in the
+//                low 7), the edges' bytes in byte order, four to a word,
+//                then one word per edge with its target's offset
 //   codes        two words per lemma-rewrite code: the bytes to cut from
 //                the end of the looked-up form and the length of what to
 //                append, then where that text starts in the pool
@@ -45,11 +48,16 @@ enum Header : std::uint32_t {
   h_count
 };
 
-constexpr std::uint32_t max_edges = 0xFF;
+constexpr std::uint32_t max_edges = 0x7F;
 constexpr std::uint32_t max_code = 0xFFFFFF;
-constexpr std::uint32_t max_offset = 0xFFFFFF;
+constexpr std::uint32_t max_offset = 0xFFFFFFF;
+constexpr std::uint32_t chain_bit = 0x80;
+// Whole words the node arrays end with, so that a scan may read sixteen
+// label bytes from any node without leaving the data.
+constexpr std::uint32_t tail_words = 4;
 
 constexpr std::uint32_t node_header(std::uint32_t code, std::uint32_t edges) { return code << 8 | edges; }
-constexpr std::uint32_t edge(unsigned char label, std::uint32_t target) { return target << 8 | label; }
+constexpr std::uint32_t chain_node(unsigned char label) { return std::uint32_t{label} << 8 | chain_bit; }
+constexpr std::size_t general_node_words(std::size_t edges) { return 1 + (edges + 3) / 4 + edges; }
 
 }  // namespace ardovel::lexicon_format

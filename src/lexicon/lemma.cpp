@@ -1,6 +1,9 @@
 #include "lexicon/lemma.hpp"
 
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 #include "lexicon/embedded.hpp"
@@ -82,19 +85,56 @@ const Lexicon& Lexicon::embedded() noexcept {
   return lexicon;
 }
 
-// Edges are in byte order, so the scan stops at the first larger byte.
+namespace {
+
+constexpr std::uint32_t no_node = ~std::uint32_t{0};
+
+// The index of `byte` among a general node's `count` labels, or `count`.
+// Compares sixteen labels at once where the machine can (the arrays end
+// with spare words so the read stays inside the data): a branch on each
+// label would be mispredicted at almost every node.
+inline std::uint32_t label_index(const unsigned char* labels, std::uint32_t count, unsigned char byte) noexcept {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(byte));
+  for (std::uint32_t base = 0; base < count; base += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(labels + base));
+    auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+    if (count - base < 16) hits &= (1U << (count - base)) - 1U;
+    if (hits != 0) return base + static_cast<std::uint32_t>(std::countr_zero(hits));
+  }
+  return count;
+#else
+  std::uint32_t k = 0;
+  while (k < count && labels[k] != byte) ++k;
+  return k;
+#endif
+}
+
+// The node that `byte` leads to from `node`, or no_node.
+inline std::uint32_t step(const std::uint32_t* nodes, std::uint32_t node, unsigned char byte) noexcept {
+  const std::uint32_t header = nodes[node];
+  if ((header & fmt::chain_bit) != 0) return ((header >> 8) & 0xFFU) == byte ? node + 1 : no_node;
+  const std::uint32_t count = header & 0x7FU;
+  const auto* labels = reinterpret_cast<const unsigned char*>(nodes + node + 1);
+  const std::uint32_t k = label_index(labels, count, byte);
+  if (k == count) return no_node;
+  return nodes[node + 1 + (count + 3) / 4 + k];
+}
+
+inline std::uint32_t code_at(const std::uint32_t* nodes, std::uint32_t node) noexcept {
+  const std::uint32_t header = nodes[node];
+  return (header & fmt::chain_bit) != 0 ? 0 : header >> 8;
+}
+
+}  // namespace
+
 std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
   std::uint32_t node = bald ? bald_root_ : exact_root_;
   for (const char c : form) {
-    const auto byte = static_cast<unsigned char>(c);
-    const std::uint32_t* at = nodes_ + node;
-    const std::uint32_t count = at[0] & 0xFFU;
-    std::uint32_t k = 1;
-    while (k <= count && (at[k] & 0xFFU) < byte) ++k;
-    if (k > count || (at[k] & 0xFFU) != byte) return 0;
-    node = at[k] >> 8;
+    node = step(nodes_, node, static_cast<unsigned char>(c));
+    if (node == no_node) return 0;
   }
-  return nodes_[node] >> 8;
+  return code_at(nodes_, node);
 }
 
 std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept {
@@ -103,14 +143,9 @@ std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept
   // The ending never takes the whole word: a rule speaks for words that go
   // on before it.
   for (std::size_t k = form.size(); k-- > 1;) {
-    const auto byte = static_cast<unsigned char>(form[k]);
-    const std::uint32_t* at = nodes_ + node;
-    const std::uint32_t count = at[0] & 0xFFU;
-    std::uint32_t e = 1;
-    while (e <= count && (at[e] & 0xFFU) < byte) ++e;
-    if (e > count || (at[e] & 0xFFU) != byte) break;
-    node = at[e] >> 8;
-    const std::uint32_t code = nodes_[node] >> 8;
+    node = step(nodes_, node, static_cast<unsigned char>(form[k]));
+    if (node == no_node) break;
+    const std::uint32_t code = code_at(nodes_, node);
     if (code != 0 && (codes_[2 * (code - 1)] & 0xFFU) + rule_min_stem_ <= form.size()) found = code;
   }
   return found;
@@ -213,10 +248,9 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
     if (look_up(lexicon, form, false, scratch) || apply_rule(lexicon, form, false, scratch)) return scratch.key.view();
     return stem_key(token, false, scratch);
   }
-  // Bald keys. A word typed with its marks is looked up as written first, as
-  // the marks tell more; one typed without them, or not found so, bald.
+  // Bald keys, from the bald forms: one lookup whether or not the word was
+  // typed with its marks.
   const bool marked = !all_ascii(form);
-  if (marked && look_up(lexicon, form, false, scratch)) return folded_key(scratch);
   std::string_view bald = form;
   if (marked) {
     fold_into(form, scratch.bald);

@@ -13,7 +13,8 @@
 namespace ardovel::lexicon_tool {
 
 // Appends nodes to `words` (shared by all node arrays of one lexicon, so
-// that one offset type reaches them all) and returns the root's offset.
+// that one offset type reaches them all); finish() lays them out and
+// returns the root's offset.
 class AutomatonBuilder {
  public:
   explicit AutomatonBuilder(std::vector<std::uint32_t>& words) : words_(words) {}
@@ -31,8 +32,10 @@ class AutomatonBuilder {
   };
   std::uint32_t freeze(Open& state);
   void close_down_to(std::size_t depth);
+  std::uint32_t lay_out(std::uint32_t root);
 
   std::vector<std::uint32_t>& words_;
+  std::vector<Open> frozen_;
   std::vector<Open> path_{1};
   std::string previous_;
   std::unordered_map<std::string, std::uint32_t> register_;

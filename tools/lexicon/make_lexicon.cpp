@@ -10,8 +10,8 @@
 // --hold-out leaves a seeded random share of the entries' lemmas out of the
 // lexicon and of the rule induction, and writes their forms with the keys the
 // dictionary gives them ("form<TAB>key"), so that the rules for unknown words
-// can be judged on paradigms they never saw. --dump writes every reading
-// ("form<TAB>key<TAB>derived<TAB>entry") for study.
+// can be judged on paradigms they never saw. --dump writes the chosen key
+// of every form ("form<TAB>key") for study.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -162,13 +162,13 @@ int run(int argc, char** argv) {
   ExpandOptions options;
   if (!held_out.empty()) options.held_out_lemmas = &held_out;
   std::vector<Reading> readings = expand(dictionary, options);
-  if (!dump_path.empty()) {
-    std::ofstream dump(dump_path);
-    for (const Reading& r : readings) dump << r.form << '\t' << r.key << '\t' << r.derived << '\t' << r.entry << '\n';
-  }
   const auto counts = read_counts(counts_path);
   const std::vector<Choice> folded = choose_folded_keys(dictionary, readings, counts);
   const std::vector<Choice> exact = choose_keys(dictionary, std::move(readings), counts);
+  if (!dump_path.empty()) {
+    std::ofstream dump(dump_path);
+    for (const Choice& c : exact) dump << c.form << '\t' << c.key << '\n';
+  }
 
   Codes codes;
   std::vector<std::uint32_t> nodes;
@@ -203,6 +203,7 @@ int run(int argc, char** argv) {
   const std::uint32_t rules_root = build_rules(rated);
   const std::uint32_t folded_rules_root = build_rules(bald_rated);
   const std::size_t rules_words = nodes.size() - exact_words - folded_words;
+  nodes.resize(nodes.size() + fmt::tail_words, 0);
 
   std::string pool;
   std::vector<std::uint32_t> code_words;
