@@ -376,21 +376,26 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
 namespace {
 
 // The choice among a form's keys, in the order the preferences are tried:
-//  1. evidence: the key whose other forms (those with no second reading)
+//  1. not a key whose paradigm another's holds whole: "nova" and its forms
+//     are all forms of "nov", so "nov" keys them all (but "reka", a form of
+//     "rek", has forms of its own and stays a word);
+//  2. evidence: the key whose other forms (those with no second reading)
 //     Serbian text in Debian packages uses at least twice as often as any
-//     other key's, and at least three times (serbian_form_counts.tsv);
-//  2. a common word over a name: a key some lower-case entry gives over one
+//     other key's, and at least min_evidence times (serbian_form_counts.tsv);
+//  3. the key that is the form itself, from a lower-case entry: a lemma
+//     should key to itself, or its forms miss its dictionary form ("reka"
+//     is "reka", though "rek" has a form "reka");
+//  4. a common word over a name: a key some lower-case entry gives over one
 //     only capitalised entries give ("godine" is "godina", not "Godin");
-//  3. the key that others are forms of: "novi" and "nova" are themselves
-//     forms of "nov", so "nov" keys them all;
-//  4. a key some reading reaches by inflection over one reached only by
+//  5. a key some reading reaches by inflection over one reached only by
 //     derivation;
-//  5. a key that is the form itself: the form is a lemma in its own right;
 //  6. the key with more readings of this form (entries that agree);
 //  7. the key whose entries have fewer affix groups, on the whole the more
 //     frequent, plainer words;
 //  8. the shorter key, then the first in byte order, so the choice is
 //     always defined.
+// The order was chosen by measuring on the development treebank: 2 ahead of
+// 3 gives 0.5 points more lemma-match and 1.7 more pair-recall there.
 struct Candidate {
   std::string key;
   bool inflected = false;
@@ -398,16 +403,22 @@ struct Candidate {
   std::size_t readings = 0;
   std::size_t fewest_flags = ~std::size_t{0};
   std::uint64_t evidence = 0;
-  bool covers_others = false;
+  bool held_by_other = false;
 };
 
+// Fewer than this many uses is chance in a corpus this small ("рек" is
+// three cut-off words, not the noun).
+constexpr std::uint64_t min_evidence = 10;
+
 bool preferred(const Candidate& a, const Candidate& b, const std::string& form) {
-  if (a.evidence >= 3 && a.evidence >= 2 * b.evidence) return true;
-  if (b.evidence >= 3 && b.evidence >= 2 * a.evidence) return false;
+  if (a.held_by_other != b.held_by_other) return b.held_by_other;
+  if (a.evidence >= min_evidence && a.evidence >= 2 * b.evidence) return true;
+  if (b.evidence >= min_evidence && b.evidence >= 2 * a.evidence) return false;
+  const bool a_itself = a.key == form && a.common;
+  const bool b_itself = b.key == form && b.common;
+  if (a_itself != b_itself) return a_itself;
   if (a.common != b.common) return a.common;
-  if (a.covers_others != b.covers_others) return a.covers_others;
   if (a.inflected != b.inflected) return a.inflected;
-  if ((a.key == form) != (b.key == form)) return a.key == form;
   if (a.readings != b.readings) return a.readings > b.readings;
   if (a.fewest_flags != b.fewest_flags) return a.fewest_flags < b.fewest_flags;
   if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
@@ -456,6 +467,13 @@ std::vector<Choice> choose(const Dictionary& dictionary, std::vector<Reading>& r
       if (readings[k].key == key) return true;
     return false;
   };
+  std::unordered_map<std::string_view, std::vector<std::size_t>> readings_of_key;
+  for (std::size_t k = 0; k < readings.size(); ++k) readings_of_key[readings[k].key].push_back(k);
+  const auto holds_paradigm = [&](const std::string& key, const std::string& other) {
+    for (const std::size_t k : readings_of_key.at(other))
+      if (!is_form_of(readings[k].form, key)) return false;
+    return true;
+  };
 
   std::vector<Choice> out;
   out.reserve(ranges.size());
@@ -481,7 +499,8 @@ std::vector<Choice> choose(const Dictionary& dictionary, std::vector<Reading>& r
       const auto found = evidence.find(c.key);
       c.evidence = found == evidence.end() ? 0 : found->second;
       for (const Candidate& other : candidates)
-        if (&other != &c && is_form_of(other.key, c.key) && !is_form_of(c.key, other.key)) c.covers_others = true;
+        if (&other != &c && holds_paradigm(other.key, c.key) && !holds_paradigm(c.key, other.key))
+          c.held_by_other = true;
     }
     const Candidate* best = &candidates.front();
     for (const Candidate& c : candidates)
