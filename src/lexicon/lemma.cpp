@@ -145,8 +145,15 @@ std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept
   for (std::size_t k = form.size(); k-- > 1;) {
     node = step(nodes_, node, static_cast<unsigned char>(form[k]));
     if (node == no_node) break;
+    // A rule may cut more than its ending: only where that leaves whole
+    // characters (the forms it was read off may spell the cut part with
+    // letters of another length).
     const std::uint32_t code = code_at(nodes_, node);
-    if (code != 0 && (codes_[2 * (code - 1)] & 0xFFU) + rule_min_stem_ <= form.size()) found = code;
+    if (code == 0) continue;
+    const std::uint32_t cut = codes_[2 * (code - 1)] & 0xFFU;
+    if (cut + rule_min_stem_ <= form.size() &&
+        (cut == 0 || (static_cast<unsigned char>(form[form.size() - cut]) & 0xC0U) != 0x80U))
+      found = code;
   }
   return found;
 }

@@ -10,6 +10,7 @@
 #include "lexicon/lemma.hpp"
 #include "sha256.hpp"
 #include "stemmer/stem.hpp"
+#include "unicode/utf8_validate.hpp"
 
 namespace {
 
@@ -102,6 +103,12 @@ TEST(Lexicon, WordsItLacks) {
     EXPECT_EQ(lexicon.find(c.word, false), 0U) << c.word << " is in the lexicon after all";
     EXPECT_EQ(key_of(c.word), c.key) << c.word;
   }
+  // A rule read off forms that spell their ending with other letters must
+  // not cut a letter in half.
+  for (const std::string_view word : {"vžg", "nćg", "bgčg", "nibćme", "vjaštpćga"})
+    for (const bool fold : {false, true}) {
+      EXPECT_TRUE(ardovel::is_valid_utf8(key_of(word, fold))) << word;
+    }
 }
 
 TEST(Lexicon, WithoutDataTheKeyIsTheStem) {

@@ -61,6 +61,9 @@ class Codes {
   std::uint32_t of(const std::string& form, const std::string& key) {
     std::size_t common = 0;
     while (common < form.size() && common < key.size() && form[common] == key[common]) ++common;
+    // Whole characters only: a rule that cut half a letter would leave
+    // broken UTF-8 on a word whose letter differs.
+    while (common > 0 && common < form.size() && (static_cast<unsigned char>(form[common]) & 0xC0U) == 0x80U) --common;
     Code code{static_cast<std::uint32_t>(form.size() - common), key.substr(common)};
     const auto found = index_.find(code);
     if (found != index_.end()) return found->second;
