@@ -16,6 +16,13 @@
 //                append, then where that text starts in the pool
 //   pool         the appended texts, then the metadata text
 //
+// Each automaton of forms also has a start table, where a lookup of a form
+// of two bytes or more begins: 64 words holding one byte per byte value (its
+// class, 0 for a byte no form starts with, 1 to 63 otherwise), then 64 x 64
+// words, the node that the first two bytes' classes lead to (all ones for
+// none). The root and its children are the widest nodes, and every lookup
+// crosses them.
+//
 // Four node arrays: the automaton of forms (lower case, Latin, "ije" as
 // written), the same over bald forms (č ć -> c, š -> s, ž -> z, đ -> dj)
 // with bald keys, and the ending tries of the rules for words the lexicon
@@ -45,6 +52,8 @@ enum Header : std::uint32_t {
   h_meta_size,
   h_rule_min_stem,  // a rule leaves at least this many bytes of the word
   h_folded_rules_root,
+  h_exact_starts,  // the start tables (below), as offsets into the nodes
+  h_folded_starts,
   h_count
 };
 
@@ -52,6 +61,8 @@ constexpr std::uint32_t max_edges = 0x7F;
 constexpr std::uint32_t max_code = 0xFFFFFF;
 constexpr std::uint32_t max_offset = 0xFFFFFFF;
 constexpr std::uint32_t chain_bit = 0x80;
+constexpr std::uint32_t start_classes = 64;
+constexpr std::uint32_t no_start = 0xFFFFFFFF;
 // Whole words the node arrays end with, so that a scan may read sixteen
 // label bytes from any node without leaving the data.
 constexpr std::uint32_t tail_words = 4;

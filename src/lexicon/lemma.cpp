@@ -75,6 +75,8 @@ Lexicon::Lexicon(std::span<const unsigned char> bytes) noexcept {
   bald_root_ = word_at(bytes, fmt::h_folded_root);
   rules_root_ = word_at(bytes, fmt::h_rules_root);
   bald_rules_root_ = word_at(bytes, fmt::h_folded_rules_root);
+  exact_starts_ = word_at(bytes, fmt::h_exact_starts);
+  bald_starts_ = word_at(bytes, fmt::h_folded_starts);
   rule_min_stem_ = word_at(bytes, fmt::h_rule_min_stem);
   metadata_ = {reinterpret_cast<const char*>(bytes.data()) + meta_offset, meta_size};
   nodes_ = words + nodes_offset;
@@ -87,7 +89,7 @@ const Lexicon& Lexicon::embedded() noexcept {
 
 namespace {
 
-constexpr std::uint32_t no_node = ~std::uint32_t{0};
+constexpr std::uint32_t no_node = fmt::no_start;
 
 // The index of `byte` among a general node's `count` labels, or `count`.
 // Compares sixteen labels at once where the machine can (the arrays end
@@ -130,8 +132,19 @@ inline std::uint32_t code_at(const std::uint32_t* nodes, std::uint32_t node) noe
 
 std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
   std::uint32_t node = bald ? bald_root_ : exact_root_;
-  for (const char c : form) {
-    node = step(nodes_, node, static_cast<unsigned char>(c));
+  std::size_t from = 0;
+  if (form.size() >= 2) {
+    const std::uint32_t* starts = nodes_ + (bald ? bald_starts_ : exact_starts_);
+    const auto* classes = reinterpret_cast<const unsigned char*>(starts);
+    const std::uint32_t first = classes[static_cast<unsigned char>(form[0])];
+    const std::uint32_t second = classes[static_cast<unsigned char>(form[1])];
+    if (first == 0 || second == 0) return 0;
+    node = starts[fmt::start_classes + first * fmt::start_classes + second];
+    if (node == fmt::no_start) return 0;
+    from = 2;
+  }
+  for (std::size_t k = from; k < form.size(); ++k) {
+    node = step(nodes_, node, static_cast<unsigned char>(form[k]));
     if (node == no_node) return 0;
   }
   return code_at(nodes_, node);

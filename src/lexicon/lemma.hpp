@@ -55,6 +55,8 @@ class Lexicon {
   std::uint32_t bald_root_ = 0;
   std::uint32_t rules_root_ = 0;
   std::uint32_t bald_rules_root_ = 0;
+  std::uint32_t exact_starts_ = 0;
+  std::uint32_t bald_starts_ = 0;
   std::uint32_t rule_min_stem_ = 0;
   std::string_view metadata_;
 };

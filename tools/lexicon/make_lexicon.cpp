@@ -198,6 +198,43 @@ int run(int argc, char** argv) {
     for (const auto& [ending, code] : endings) builder.add(ending, code);
     return builder.finish();
   };
+  // The start table of an automaton, walked with the layout's own rules.
+  const auto step = [&](std::uint32_t node, unsigned char byte) -> std::uint32_t {
+    const std::uint32_t header = nodes[node];
+    if ((header & fmt::chain_bit) != 0) return ((header >> 8) & 0xFFU) == byte ? node + 1 : fmt::no_start;
+    const std::uint32_t count = header & 0x7FU;
+    const auto* labels = reinterpret_cast<const unsigned char*>(nodes.data() + node + 1);
+    for (std::uint32_t k = 0; k < count; ++k)
+      if (labels[k] == byte) return nodes[node + 1 + (count + 3) / 4 + k];
+    return fmt::no_start;
+  };
+  const auto build_starts = [&](std::uint32_t root, const std::vector<Choice>& choices) {
+    std::vector<unsigned char> classes(256, 0);
+    std::uint32_t next_class = 1;
+    for (const Choice& c : choices)
+      for (std::size_t k = 0; k < 2 && k < c.form.size(); ++k) {
+        unsigned char& cls = classes[static_cast<unsigned char>(c.form[k])];
+        if (cls == 0) {
+          if (next_class == fmt::start_classes) throw std::runtime_error("too many bytes begin forms");
+          cls = static_cast<unsigned char>(next_class++);
+        }
+      }
+    const auto offset = static_cast<std::uint32_t>(nodes.size());
+    nodes.resize(nodes.size() + fmt::start_classes + fmt::start_classes * fmt::start_classes, fmt::no_start);
+    auto* class_bytes = reinterpret_cast<unsigned char*>(nodes.data() + offset);
+    for (std::size_t b = 0; b < 256; ++b) class_bytes[b] = classes[b];
+    for (std::size_t b0 = 0; b0 < 256; ++b0) {
+      if (classes[b0] == 0) continue;
+      const std::uint32_t first = step(root, static_cast<unsigned char>(b0));
+      if (first == fmt::no_start) continue;
+      for (std::size_t b1 = 0; b1 < 256; ++b1) {
+        if (classes[b1] == 0) continue;
+        nodes[offset + fmt::start_classes + classes[b0] * fmt::start_classes + classes[b1]] =
+            step(first, static_cast<unsigned char>(b1));
+      }
+    }
+    return offset;
+  };
   std::vector<Rated> rated, bald_rated;
   const std::uint32_t exact_root = build_forms(exact, rated);
   const std::size_t exact_words = nodes.size();
@@ -206,6 +243,8 @@ int run(int argc, char** argv) {
   const std::uint32_t rules_root = build_rules(rated);
   const std::uint32_t folded_rules_root = build_rules(bald_rated);
   const std::size_t rules_words = nodes.size() - exact_words - folded_words;
+  const std::uint32_t exact_starts = build_starts(exact_root, exact);
+  const std::uint32_t folded_starts = build_starts(folded_root, folded);
   nodes.resize(nodes.size() + fmt::tail_words, 0);
 
   std::string pool;
@@ -241,6 +280,8 @@ int run(int argc, char** argv) {
   header[fmt::h_meta_size] = static_cast<std::uint32_t>(meta.size());
   header[fmt::h_rule_min_stem] = min_stem;
   header[fmt::h_folded_rules_root] = folded_rules_root;
+  header[fmt::h_exact_starts] = exact_starts;
+  header[fmt::h_folded_starts] = folded_starts;
 
   std::ofstream bin(bin_path, std::ios::binary);
   const auto write_words = [&](const std::vector<std::uint32_t>& words) {
