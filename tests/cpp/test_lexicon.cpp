@@ -98,6 +98,7 @@ TEST(Lexicon, WordsItLacks) {
   } cases[] = {
       {"krompirizacijama", "krompirizacija"},  // the rule of "-acijama"
       {"uzavrjelosti", "uzavrelost"},          // only the ekavian spelling is in the dictionary
+      {"najkrompirastijim", "krompirast"},     // a superlative is read as its comparative
   };
   for (const auto& c : cases) {
     EXPECT_EQ(lexicon.find(c.word, false), 0U) << c.word << " is in the lexicon after all";
