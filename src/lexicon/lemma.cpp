@@ -283,7 +283,9 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
     return stem_key(token, false, scratch);
   }
   // Bald keys, from the bald forms: one lookup whether or not the word was
-  // typed with its marks.
+  // typed with its marks. (Looking a marked word up as written first chose
+  // better among lemmas, 90.8% lemma-match on the dev treebank against
+  // 90.0%, but kept both automata warm and cost half as much time again.)
   const bool marked = !all_ascii(form);
   std::string_view bald = form;
   if (marked) {
