@@ -174,13 +174,16 @@ std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept
   return found;
 }
 
-void Lexicon::apply(std::uint32_t code, std::string_view form, Text& out) const {
+std::string_view Lexicon::apply(std::uint32_t code, std::string_view form, Text& out) const {
   const std::uint32_t shape = codes_[2 * (code - 1)];
   const std::uint32_t cut = shape & 0xFFU;
   const std::uint32_t append = (shape >> 8) & 0xFFU;
+  const std::string_view kept = form.substr(0, form.size() - cut);
+  if (append == 0) return kept;  // the lemma itself, or a form that only adds an ending
   out.clear();
-  out.append(form.substr(0, form.size() - cut));
+  out.append(kept);
   out.append({pool_ + codes_[2 * (code - 1) + 1], append});
+  return out.view();
 }
 
 bool lexicon_available() noexcept { return Lexicon::embedded().available(); }
@@ -213,37 +216,30 @@ namespace {
 
 // The key of a normalised spelling from one index (as written or bald): the
 // spelling itself, then its ekavian readings (the dictionary's ijekavian
-// entries cover most ijekavian forms, these the ones it lacks). Writes the
-// key to `scratch.key`; false when neither is known.
-bool look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
-  if (const std::uint32_t code = lexicon.find(text, bald)) {
-    lexicon.apply(code, text, scratch.key);
-    return true;
-  }
-  if (text.find("je") == std::string_view::npos) return false;
+// entries cover most ijekavian forms, these the ones it lacks). Empty when
+// neither is known (a key never is).
+std::string_view look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (const std::uint32_t code = lexicon.find(text, bald)) return lexicon.apply(code, text, scratch.key);
+  if (text.find("je") == std::string_view::npos) return {};
   static constexpr struct {
     bool short_too;
     bool after_digraph;
   } readings[] = {{false, false}, {true, false}, {true, true}};
   for (const auto& reading : readings) {
     if (!ekavian_reading(text, reading.short_too, reading.after_digraph, scratch.variant)) continue;
-    if (const std::uint32_t code = lexicon.find(scratch.variant.view(), bald)) {
-      lexicon.apply(code, scratch.variant.view(), scratch.key);
-      return true;
-    }
+    if (const std::uint32_t code = lexicon.find(scratch.variant.view(), bald))
+      return lexicon.apply(code, scratch.variant.view(), scratch.key);
   }
-  return false;
+  return {};
 }
 
 // A word the lexicon lacks: the rule of its longest known ending, on the
 // word as written. (Reading "ije" as "e" first, as the stemmer does, made
 // the held-out paradigms' keys worse: 89.9% lemma-match against 91.2%,
 // since many an "ije" is no reflex, "orijentalizacija".)
-bool apply_rule(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+std::string_view apply_rule(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
   const std::uint32_t code = lexicon.rule_for(text, bald);
-  if (code == 0) return false;
-  lexicon.apply(code, text, scratch.key);
-  return true;
+  return code == 0 ? std::string_view{} : lexicon.apply(code, text, scratch.key);
 }
 
 // A superlative the lexicon lacks is read as its comparative, as the
@@ -255,9 +251,15 @@ std::string_view superlative_base(std::string_view form) noexcept {
   return form.starts_with("naj") && form.size() >= 3 + min_rest ? form.substr(3) : form;
 }
 
-std::string_view folded_key(LemmaScratch& scratch) {
-  fold_into(scratch.key.view(), scratch.variant);
-  return scratch.variant.view();
+bool inside(const Text& text, std::string_view part) noexcept {
+  return part.data() >= text.data() && part.data() < text.data() + text.capacity();
+}
+
+// `key` folded, into whichever buffer it does not lie in.
+std::string_view folded(std::string_view key, LemmaScratch& scratch) {
+  Text& out = inside(scratch.variant, key) ? scratch.key : scratch.variant;
+  fold_into(key, out);
+  return out.view();
 }
 
 std::string_view stem_key(std::string_view token, bool fold, LemmaScratch& scratch) {
@@ -278,9 +280,9 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
   if (form.empty()) return {};
 
   if (!fold) {
-    if (look_up(lexicon, form, false, scratch) || apply_rule(lexicon, superlative_base(form), false, scratch))
-      return scratch.key.view();
-    return stem_key(token, false, scratch);
+    std::string_view key = look_up(lexicon, form, false, scratch);
+    if (key.empty()) key = apply_rule(lexicon, superlative_base(form), false, scratch);
+    return key.empty() ? stem_key(token, false, scratch) : key;
   }
   // Bald keys, from the bald forms: one lookup whether or not the word was
   // typed with its marks. (Looking a marked word up as written first chose
@@ -292,11 +294,10 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
     fold_into(form, scratch.bald);
     bald = scratch.bald.view();
   }
-  if (look_up(lexicon, bald, true, scratch)) return scratch.key.view();
-  if (marked ? apply_rule(lexicon, superlative_base(form), false, scratch)
-             : apply_rule(lexicon, superlative_base(bald), true, scratch))
-    return folded_key(scratch);
-  return stem_key(token, true, scratch);
+  if (const std::string_view key = look_up(lexicon, bald, true, scratch); !key.empty()) return key;
+  const std::string_view key = marked ? apply_rule(lexicon, superlative_base(form), false, scratch)
+                                      : apply_rule(lexicon, superlative_base(bald), true, scratch);
+  return key.empty() ? stem_key(token, true, scratch) : folded(key, scratch);
 }
 
 std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch) {

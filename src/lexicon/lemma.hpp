@@ -43,8 +43,9 @@ class Lexicon {
   // The code of the longest deciding ending of `form` (0 when none), from
   // the rules read off marked or bald spellings.
   [[nodiscard]] std::uint32_t rule_for(std::string_view form, bool bald) const noexcept;
-  // Writes the key that `code` makes of `form` into `out`.
-  void apply(std::uint32_t code, std::string_view form, Text& out) const;
+  // The key that `code` makes of `form`: a view into `form` where the code
+  // only cuts (most forms), else into `out`, where it is written.
+  [[nodiscard]] std::string_view apply(std::uint32_t code, std::string_view form, Text& out) const;
 
  private:
   const std::uint32_t* nodes_ = nullptr;
