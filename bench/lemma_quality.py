@@ -19,12 +19,11 @@ The lemma key is called through tools/lexicon/lemma_keys from the build
 (DIR, default build/release, set up with -Dtests=true or -Dbench=true).
 """
 import argparse
-import importlib.machinery
-import importlib.util
-import os
+import runpy
 import subprocess
 import sys
 import tempfile
+import types
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -35,11 +34,8 @@ HUNSPELL = Path("/usr/share/hunspell")
 
 
 def load_metrics():
-    loader = importlib.machinery.SourceFileLoader("conflation_metrics", str(METRICS))
-    spec = importlib.util.spec_from_loader("conflation_metrics", loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
-    return module
+    """The shared tool's own scoring, so the figures are the tool's."""
+    return types.SimpleNamespace(**runpy.run_path(str(METRICS), run_name="conflation_metrics"))
 
 
 def batch_keys(program, words, *args):
