@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <span>
 #include <type_traits>
 #include <sstream>
@@ -434,20 +433,21 @@ bool capitalised(const std::string& word) {
   return normalise_keeping_ije(first) != first;
 }
 
-std::vector<Choice> choose(const Dictionary& dictionary, std::vector<Reading>& readings,
-                           const std::unordered_map<std::string, std::uint64_t>& counts,
-                           const std::function<std::string(const std::string&)>& spell) {
+using Evidence = std::unordered_map<std::string, std::uint64_t>;
+
+// Each form's range of readings, in form order (the readings sorted by form,
+// then key). Sorted vectors and binary search: hash maps of millions of
+// strings cost the build more time than the searches do.
+struct Range {
+  std::size_t begin, end;
+  bool single;  // one key
+};
+
+std::vector<Range> sort_into_ranges(std::vector<Reading>& readings) {
   std::sort(readings.begin(), readings.end(), [](const Reading& a, const Reading& b) {
     if (a.form != b.form) return a.form < b.form;
     return a.key < b.key;
   });
-  // Each form's range of readings (in form order), and the evidence for
-  // each key. Sorted vectors and binary search: hash maps of millions of
-  // strings cost the build more time than the searches do.
-  struct Range {
-    std::size_t begin, end;
-    bool single;  // one key
-  };
   std::vector<Range> ranges;
   for (std::size_t begin = 0; begin < readings.size();) {
     std::size_t end = begin;
@@ -459,19 +459,31 @@ std::vector<Choice> choose(const Dictionary& dictionary, std::vector<Reading>& r
     ranges.push_back({begin, end, single});
     begin = end;
   }
-  const auto range_of = [&](std::string_view form) -> const Range* {
-    const auto found = std::lower_bound(ranges.begin(), ranges.end(), form, [&](const Range& r, std::string_view f) {
-      return std::string_view(readings[r.begin].form) < f;
-    });
-    return found != ranges.end() && readings[found->begin].form == form ? &*found : nullptr;
-  };
-  std::unordered_map<std::string_view, std::uint64_t> evidence;
+  return ranges;
+}
+
+const Range* range_of(const std::vector<Reading>& readings, const std::vector<Range>& ranges, std::string_view form) {
+  const auto found = std::lower_bound(ranges.begin(), ranges.end(), form, [&](const Range& r, std::string_view f) {
+    return std::string_view(readings[r.begin].form) < f;
+  });
+  return found != ranges.end() && readings[found->begin].form == form ? &*found : nullptr;
+}
+
+// The counted uses of each key's forms that have no second reading.
+Evidence evidence_of(const std::vector<Reading>& readings, const std::vector<Range>& ranges,
+                     const std::unordered_map<std::string, std::uint64_t>& counts) {
+  Evidence evidence;
   for (const auto& [word, count] : counts) {
-    const Range* found = range_of(spell(word));
+    const Range* found = range_of(readings, ranges, word);
     if (found != nullptr && found->single) evidence[readings[found->begin].key] += count;
   }
+  return evidence;
+}
+
+std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Reading>& readings,
+                           const std::vector<Range>& ranges, const Evidence& evidence) {
   const auto is_form_of = [&](std::string_view form, std::string_view key) {
-    const Range* found = range_of(form);
+    const Range* found = range_of(readings, ranges, form);
     if (found == nullptr) return false;
     for (std::size_t k = found->begin; k < found->end; ++k)
       if (readings[k].key == key) return true;
@@ -524,7 +536,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, std::vector<Reading>& r
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
     }
     for (Candidate& c : candidates) {
-      const auto found = evidence.find(c.key);
+      const auto found = evidence.find(std::string(c.key));
       c.evidence = found == evidence.end() ? 0 : found->second;
       for (const Candidate& other : candidates)
         if (&other != &c && holds_paradigm(other.key, c.key) && !holds_paradigm(c.key, other.key))
@@ -556,15 +568,24 @@ std::unordered_map<std::string, std::uint64_t> read_counts(const std::string& pa
 
 std::vector<Choice> choose_keys(const Dictionary& dictionary, std::vector<Reading> readings,
                                 const std::unordered_map<std::string, std::uint64_t>& counts) {
-  return choose(dictionary, readings, counts, [](const std::string& word) { return word; });
+  const std::vector<Range> ranges = sort_into_ranges(readings);
+  return choose(dictionary, readings, ranges, evidence_of(readings, ranges, counts));
 }
 
+// The evidence is weighed on the marked spellings, as the counted text was
+// written: bald, "kuća" and "kucati" share most forms, and the house would
+// lose its evidence to the knocking.
 std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::vector<Reading>& readings,
                                        const std::unordered_map<std::string, std::uint64_t>& counts) {
+  std::vector<Reading> marked = readings;
+  const std::vector<Range> marked_ranges = sort_into_ranges(marked);
+  Evidence evidence;
+  for (const auto& [key, count] : evidence_of(marked, marked_ranges, counts)) evidence[fold(key)] += count;
   std::vector<Reading> folded;
   folded.reserve(readings.size());
   for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived});
-  return choose(dictionary, folded, counts, fold);
+  const std::vector<Range> ranges = sort_into_ranges(folded);
+  return choose(dictionary, folded, ranges, evidence);
 }
 
 }  // namespace ardovel::lexicon_tool
