@@ -361,7 +361,9 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
     for (const Made& m : made) {
       std::string form = normalise_keeping_ije(m.word);
       if (form.empty()) continue;
-      readings.push_back({std::move(form), normalise_keeping_ije(m.lemma), index, m.derived});
+      std::string key = normalise_keeping_ije(m.lemma);
+      const bool itself = form == key;
+      readings.push_back({std::move(form), std::move(key), index, m.derived, itself});
     }
   }
   // Keys in ekavian spelling, so that ijekavian and ekavian text meet.
@@ -383,9 +385,11 @@ namespace {
 //  2. evidence: the key whose other forms (those with no second reading)
 //     Serbian text in Debian packages uses at least twice as often as any
 //     other key's, and at least min_evidence times (serbian_form_counts.tsv);
-//  3. the key that is the form itself, from a lower-case entry: a lemma
+//  3. the key whose lemma the form is, from a lower-case entry: a lemma
 //     should key to itself, or its forms miss its dictionary form ("reka"
-//     is "reka", though "rek" has a form "reka");
+//     is "reka", though "rek" has a form "reka"; "dio" is "deo", though
+//     "djeti" has a form "dio"); against such a key, evidence must be five
+//     times min_evidence and ten times its own;
 //  4. a common word over a name: a key some lower-case entry gives over one
 //     only capitalised entries give ("godine" is "godina", not "Godin");
 //  5. a key some reading reaches by inflection over one reached only by
@@ -405,18 +409,23 @@ struct Candidate {
   std::size_t fewest_flags = ~std::size_t{0};
   std::uint64_t evidence = 0;
   bool held_by_other = false;
+  bool itself = false;  // some reading is the form of the lemma itself
 };
 
 // Fewer than this many uses is chance in a corpus this small ("рек" is
 // three cut-off words, not the noun).
 constexpr std::uint64_t min_evidence = 10;
 
-bool preferred(const Candidate& a, const Candidate& b, const std::string& form) {
+bool preferred(const Candidate& a, const Candidate& b) {
   if (a.held_by_other != b.held_by_other) return b.held_by_other;
-  if (a.evidence >= min_evidence && a.evidence >= 2 * b.evidence) return true;
-  if (b.evidence >= min_evidence && b.evidence >= 2 * a.evidence) return false;
-  const bool a_itself = a.key == form && a.common;
-  const bool b_itself = b.key == form && b.common;
+  const bool a_itself = a.itself && a.common;
+  const bool b_itself = b.itself && b.common;
+  const auto outweighs = [](const Candidate& x, const Candidate& y, bool against_itself) {
+    return against_itself ? x.evidence >= 5 * min_evidence && x.evidence >= 10 * y.evidence
+                          : x.evidence >= min_evidence && x.evidence >= 2 * y.evidence;
+  };
+  if (outweighs(a, b, b_itself)) return true;
+  if (outweighs(b, a, a_itself)) return false;
   if (a_itself != b_itself) return a_itself;
   if (a.common != b.common) return a.common;
   if (a.inflected != b.inflected) return a.inflected;
@@ -531,6 +540,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
       if (candidates.empty() || candidates.back().key != r.key) candidates.push_back({r.key});
       Candidate& c = candidates.back();
       c.inflected = c.inflected || !r.derived;
+      c.itself = c.itself || r.lemma_itself;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
       ++c.readings;
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
@@ -544,7 +554,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
     }
     const Candidate* best = &candidates.front();
     for (const Candidate& c : candidates)
-      if (preferred(c, *best, form)) best = &c;
+      if (preferred(c, *best)) best = &c;
     out.push_back({form, std::string(best->key)});
   }
   return out;
@@ -583,7 +593,7 @@ std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::
   for (const auto& [key, count] : evidence_of(marked, marked_ranges, counts)) evidence[fold(key)] += count;
   std::vector<Reading> folded;
   folded.reserve(readings.size());
-  for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived});
+  for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived, r.lemma_itself});
   const std::vector<Range> ranges = sort_into_ranges(folded);
   return choose(dictionary, folded, ranges, evidence);
 }

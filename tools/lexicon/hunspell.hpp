@@ -55,6 +55,7 @@ struct Reading {
   std::string key;
   std::uint32_t entry;   // index into Dictionary::entries
   bool derived;          // made by a deriving suffix group or a prefix
+  bool lemma_itself;     // the form is the lemma as the entry spells it ("dio", keyed "deo")
 };
 
 struct ExpandOptions {
