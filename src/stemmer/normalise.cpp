@@ -336,9 +336,9 @@ template <bool ReduceIje>
   }
   const std::size_t written = static_cast<std::size_t>(out - begin);
   if (review_from == nowhere) return written;
+  if constexpr (!ReduceIje) return drop_markers(begin, written, review_from);
   // One byte early: the 'i' of an "ij" lies just before the noted 'j' (or
   // just before the noted block, or the noted character's first letter).
-  if constexpr (!ReduceIje) return drop_markers(begin, written, review_from);
   return reduce_ije_and_drop_markers(begin, written, review_from == 0 ? 0 : review_from - 1);
 }
 
