@@ -13,7 +13,9 @@ group=${1:-test}
 shift || true
 
 # libsqlite3-dev: the headers the SQLite extension in the wheel is built with.
-demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-mesonpy libsqlite3-dev)
+# hunspell-sr: the dictionary the lemma lexicon is built from (without it the
+# build leaves the lexicon out).
+demo=(g++ meson ninja-build pkg-config python3 python3-dev python3-venv python3-mesonpy libsqlite3-dev hunspell-sr)
 # clang and its runtime: sanitizers and libFuzzer. patchelf: meson-python
 # needs it to build a wheel. hunspell-sr: the word lists the tests check
 # every answer on; hunspell: the check that it accepts every stop word.

@@ -239,11 +239,22 @@ class IjeReduction {
   unsigned matched_ = 0;
 };
 
+// Drops the markers only, for the form that keeps "ije".
+std::size_t drop_markers(char* text, std::size_t size, std::size_t start) noexcept {
+  std::size_t write = start;
+  for (std::size_t read = start; read < size; ++read)
+    if (text[read] != dropped_marker) text[write++] = text[read];
+  return write;
+}
+
 // The first pass over word[i, limit), where `limit` is the end of a
 // character: lowercases, transliterates and filters into `out`, which
 // continues the text written from `begin`. Returns the new end of the
 // written text. `review_from` gets the first place the second pass must
-// see (see normalise_into).
+// see (see normalise_into): with ReduceIje, also every 'j' after an 'i'.
+// Always inlined, so the stemmer's own instance carries no test of the
+// choice.
+template <bool ReduceIje = true>
 [[gnu::always_inline]] inline char* first_pass(std::string_view word, std::size_t i, std::size_t limit,
                                                char* const begin, char* out,
                                                std::size_t& review_from) noexcept {
@@ -268,7 +279,7 @@ class IjeReduction {
         if ((bytes_in_range(block, 'a', 'z') | bytes_in_range(block, '0', '9')) != high_bits) break;
         // An 'i' then a 'j', inside the block or across its start (the
         // first byte is the lowest, being little-endian).
-        const std::uint64_t js = bytes_in_range(block, 'j', 'j');
+        const std::uint64_t js = ReduceIje ? bytes_in_range(block, 'j', 'j') : 0;
         if (js != 0) {
           if constexpr (std::endian::native != std::endian::little) break;
           if (((bytes_in_range(block, 'i', 'i') << 8) & js) != 0 ||
@@ -281,7 +292,7 @@ class IjeReduction {
       }
       for (; i < limit && bytes[i] < 0x80; ++i) {
         const AsciiOutcome outcome = ASCII_NORMALISED[bytes[i]];
-        if (outcome.flags != 0 && (outcome.flags == marker_written || after_i())) note(out);
+        if (outcome.flags != 0 && (outcome.flags == marker_written || (ReduceIje && after_i()))) note(out);
         *out++ = outcome.byte;
       }
       continue;
@@ -293,7 +304,7 @@ class IjeReduction {
       // One test for the rare cases: a flag, or the general path.
       if ((size_byte & ~size_bits) != 0) {
         if (size_byte == general_path) break;
-        if ((size_byte & marker_written) != 0 || after_i()) note(out);
+        if ((size_byte & marker_written) != 0 || (ReduceIje && after_i())) note(out);
       }
       std::memcpy(out, &outcome, 4);  // the capacity leaves room for the spare byte
       out += size_byte & size_bits;
@@ -330,6 +341,13 @@ std::size_t normalise_into(std::string_view word, char* out) noexcept {
   IjeReduction reduction(review_start(review_from));
   reduction.run(out, review_start(review_from), written);
   return reduction.size();
+}
+
+std::size_t normalise_keeping_ije_into(std::string_view word, char* out) noexcept {
+  std::size_t review_from = nowhere;
+  const std::size_t written =
+      static_cast<std::size_t>(first_pass<false>(word, 0, word.size(), out, out, review_from) - out);
+  return review_from == nowhere ? written : drop_markers(out, written, review_from);
 }
 
 std::optional<std::size_t> normalise_into(std::string_view word, char* out, const Interruption& interruption) {

@@ -23,6 +23,12 @@ namespace ardovel {
 [[nodiscard]] std::optional<std::size_t> normalise_into(std::string_view word, char* out,
                                                         const Interruption& interruption);
 
+// The same pass without the "ije" reduction: lower case, Latin, letters and
+// digits (and white space) only, but "ije" and "je" as written. The lemma
+// lookup needs the ijekavian spelling to tell "rijeka" from "reka" and to
+// try its readings itself. Same capacity as normalise_into.
+[[nodiscard]] std::size_t normalise_keeping_ije_into(std::string_view word, char* out) noexcept;
+
 // A character grows by at most half again: two-byte characters become at
 // most three bytes («џ» gives «dž»), longer ones never grow; a few spare
 // bytes let the pass write whole words.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "reference/reference_stem.hpp"
+#include "stemmer/normalise.hpp"
 #include "stemmer/stem.hpp"
 
 namespace ardovel {
@@ -98,6 +99,21 @@ TEST(Normalisation, TracesThroughThePipeline) {
   EXPECT_EQ(leading_trace("Београд-grad", 4),
             (std::vector<std::string>{"Београд-grad", "београд-grad", "beograd-grad", "beogradgrad"}));
   EXPECT_EQ(leading_trace("Mlijeko", 3), (std::vector<std::string>{"Mlijeko", "mlijeko", "mleko"}));
+}
+
+// The fused pass that keeps "ije" (the lemma lookup's) against the stages
+// it fuses, on words that take each of its paths: eight-byte ASCII blocks
+// with "ij" across their edges, dropped characters between "i" and "je",
+// Cyrillic, the general path (final sigma, dotted capital I).
+TEST(Normalisation, KeepingIjeIsThePipelineWithoutTheReduction) {
+  for (const std::string_view word :
+       {"Mlijeko", "ДИЈЕТЕ", "i-je", "abcdefgijeklmnopij", "ABCDEFGHIJEKLMNOP", "pjesma!", "ΣΊΣΥΦΟΣ", "İstanbul",
+        "Srbija—Београд", "đak Džungla", "ij", "1.2-3"}) {
+    const std::string expected = reference::filter(reference::transliterate(reference::lowercase(word)));
+    std::string fused(normalised_capacity(word.size()), '\0');
+    fused.resize(normalise_keeping_ije_into(word, fused.data()));
+    EXPECT_EQ(fused, expected) << word;
+  }
 }
 
 }  // namespace
