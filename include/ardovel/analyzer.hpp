@@ -16,8 +16,10 @@
 #include <cstddef>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "ardovel/function_ref.hpp"
 #include "ardovel/stem.hpp"
@@ -105,6 +107,11 @@ class StopWords {
   // can escape.
   [[nodiscard]] static StopWords from_words(std::span<const std::string_view> words);
 
+  // The same set with each entry's bald Latin form as well (č ć to c, š to
+  // s, ž to z, đ to dj): what an analyzer whose keys are folded stops.
+  // Only std::bad_alloc can escape.
+  [[nodiscard]] StopWords with_bald_forms() const;
+
   // Whether `normalised`, already a normalised form, is in the set.
   [[nodiscard]] bool contains_normalised(std::string_view normalised) const noexcept;
 
@@ -116,6 +123,8 @@ class StopWords {
 
  private:
   struct Storage;
+  // A set of forms already normalised; empty ones are ignored.
+  static StopWords from_normalised(const std::vector<std::string>& forms);
   StopWords(const std::string_view* slots, std::size_t slot_count, std::size_t count, std::size_t longest,
             std::shared_ptr<const Storage> storage) noexcept
       : slots_(slots), mask_(slot_count - 1), count_(count), longest_(longest), storage_(std::move(storage)) {}
@@ -132,7 +141,17 @@ class StopWords {
 // What a user chose: every front end passes these through unchanged.
 struct AnalyzerOptions {
   StopWords stop_words;  // none unless given
+  // The key is the token's lemma in ekavian Latin rather than its stem;
+  // see lexicon_available().
+  bool lemmas = false;
+  // The key is bald Latin (č ć to c, š to s, ž to z, đ to dj), so that text
+  // typed without diacritics meets text typed with them.
+  bool fold = false;
 };
+
+// Whether this build carries the lexicon that lemma keys need (Meson option
+// `lemmas`). Without it an analyzer asked for lemmas gives stems.
+[[nodiscard]] bool lexicon_available() noexcept;
 
 // One term a query stands for.
 struct QueryTerm {
@@ -170,12 +189,14 @@ class Analyzer {
   // The query side, one rule for every front end. A word typed as the start
   // of a word (FTS5's `knjig*`, Whoosh's `knjig*`, ardovel_prefix() in
   // PostgreSQL) is no stop word, and stands for every key that begins with
-  // either of two terms, as alternatives:
+  // any of these terms, as alternatives:
   //  - its key, as if it were a whole word, so `knjiga*`, `knjige*` and
   //    `knjig*` all find "knjiga";
-  //  - its normalised form, when the key is no start of it: stemming may
-  //    change a word's end ("kupus" has the key "kupuh"), and `kupus*` must
-  //    still find "kupusište".
+  //  - with lemma keys, its stem too: a start is seldom a word the lexicon
+  //    knows, and `knjiž*` must find "knjiga" and "knjižara";
+  //  - its normalised form (folded with the keys), when no other term is a
+  //    start of it: stemming may change a word's end ("kupus" has the key
+  //    "kupuh"), and `kupus*` must still find "kupusište".
   // A start of fewer than three letters is not stemmed at all: cutting an
   // ending off "ku" leaves "k", which matches far more than anyone typing
   // `ku*` means. In a pattern, `*` and `?` (any run, any one character)

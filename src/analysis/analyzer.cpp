@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <utility>
 
@@ -6,6 +7,8 @@
 #include "ardovel/utf8.hpp"
 #include "stemmer/normalise.hpp"
 #include "stemmer/stem.hpp"
+#include "unicode/accents.hpp"
+#include "unicode/normalization.hpp"
 #include "unicode/separator.hpp"
 #include "unicode/unicode.hpp"
 
@@ -65,28 +68,72 @@ TokenKind token_kind(std::string_view token) noexcept {
   return TokenKind::word;
 }
 
-bool Analyzer::Impl::is_stop_word(std::string_view word) {
-  return !options.stop_words.empty() &&
-         options.stop_words.contains_normalised(analysis::normalise_word(word, normal_scratch));
+Analyzer::Impl::Impl(AnalyzerOptions chosen)
+    : options(std::move(chosen)),
+      stop_words(options.fold ? options.stop_words.with_bald_forms() : options.stop_words) {}
+
+std::string_view Analyzer::Impl::equivalent(std::string_view token) { return nfkc(token, nfkc_scratch); }
+
+std::string_view Analyzer::Impl::normal_form(std::string_view source) {
+  const std::string_view normal = analysis::normalise_word(source, normal_scratch);
+  if (!options.fold) return normal;
+  fold_into(normal, normal_fold_scratch);
+  return normal_fold_scratch.view();
 }
 
-std::string_view Analyzer::Impl::key(std::string_view token) {
+bool Analyzer::Impl::stopped(std::string_view token) { return stop_words.contains_normalised(normal_form(token)); }
+
+bool Analyzer::Impl::is_stop_word(std::string_view word) {
+  return !stop_words.empty() && stopped(options.lemmas ? nfkc_without_accents(word, nfkc_scratch) : equivalent(word));
+}
+
+// Canonically and compatibly equivalent tokens get one key: a token is
+// brought to NFKC first (nearly every token is NFKC already, which costs
+// one look at its bytes); a lemma's also loses its accent marks.
+std::string_view Analyzer::Impl::bare_key(std::string_view written, std::string_view& source) {
+  const bool long_token = written.size() >= interruptible_piece;
+  if (options.lemmas) {
+    source = nfkc_without_accents(written, nfkc_scratch);
+    // The lookup's own pass over a token of megabytes cannot stop midway,
+    // but it is asked before and after.
+    if (long_token && interruption.requested()) {
+      interrupted = true;
+      return {};
+    }
+    const std::string_view lemma = lemma_key_into(source, options.fold, lemma_scratch);
+    if (long_token && interruption.requested()) {
+      interrupted = true;
+      return {};
+    }
+    return lemma;
+  }
+  source = equivalent(written);
   std::string_view stem;
-  if (token.size() < interruptible_piece) {
-    stem = stem_word_into(token, key_scratch);
-  } else if (const auto finished = stem_word_into(token, key_scratch, interruption)) {
+  if (!long_token) {
+    stem = stem_word_into(source, key_scratch);
+  } else if (const auto finished = stem_word_into(source, key_scratch, interruption)) {
     stem = *finished;
   } else {
     interrupted = true;
     return {};
   }
+  if (!options.fold || stem.empty()) return stem;
+  fold_into(stem, fold_scratch);
+  return fold_scratch.view();
+}
+
+std::string_view Analyzer::Impl::key(std::string_view written) {
+  std::string_view source;
+  const std::string_view found = bare_key(written, source);
   // No stem is longer than the normalised form it comes from: the later
   // stages only cut the form, or put a one-byte letter for the last one or a
   // shorter fixed stem for the whole, and the "IT" guard keeps two bytes
   // whose form has two. So a stem longer than every stop word spares the
-  // second normalisation, and most tokens never pay for it.
-  if (stem.empty() || stem.size() > options.stop_words.longest()) return stem;
-  return is_stop_word(token) ? std::string_view() : stem;
+  // second normalisation, and most tokens never pay for it. (Lemmas and
+  // folded forms may be shorter than their key: they take the long way.)
+  if (found.empty() || stop_words.empty()) return found;
+  if (!options.lemmas && !options.fold && found.size() > stop_words.longest()) return found;
+  return stopped(source) ? std::string_view() : found;
 }
 
 Analyzer::Analyzer(AnalyzerOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
@@ -115,6 +162,12 @@ bool Analyzer::interrupted() const noexcept { return impl_->interrupted; }
 void Analyzer::shrink_scratch(std::size_t most) noexcept {
   impl_->key_scratch.clear_and_shrink(most);
   impl_->normal_scratch.clear_and_shrink(most);
+  impl_->nfkc_scratch.clear_and_shrink(most);
+  impl_->fold_scratch.clear_and_shrink(most);
+  impl_->normal_fold_scratch.clear_and_shrink(most);
+  for (Text* text : {&impl_->lemma_scratch.form, &impl_->lemma_scratch.bald, &impl_->lemma_scratch.variant,
+                     &impl_->lemma_scratch.key})
+    text->clear_and_shrink(most);
 }
 
 // ---- The query side ---------------------------------------------------------
@@ -133,22 +186,49 @@ struct Wildcard {
 };
 constexpr Wildcard WILDCARDS[] = {{'*', "\u01C2"}, {'?', "\u01C1"}};  // ǂ, ǁ
 
-// The key and the normalised form of one typed start (or pattern),
-// as the rule in analyzer.hpp makes them, in `scratch`; either may be
-// empty.
+// The terms one typed start (or pattern) stands for, as the rule in
+// analyzer.hpp makes them, in the analyzer's scratch: none that another of
+// them starts (it would find nothing more).
 struct Start {
-  std::string_view key;
-  std::string_view normal;
+  std::array<std::string_view, 3> terms;
+  std::size_t count = 0;
+
+  void add(std::string_view term) {
+    if (term.empty()) return;
+    for (std::size_t k = 0; k < count; ++k) {
+      if (term.starts_with(terms[k])) return;
+      if (terms[k].starts_with(term)) {
+        terms[k] = term;
+        return;
+      }
+    }
+    terms[count++] = term;
+  }
 };
 
 // `wildcards`: how many of its letters stand in for wildcards, which count
 // for no letter of the start.
-Start start_terms(Analyzer::Impl& impl, std::string_view typed, std::size_t wildcards = 0) {
-  const std::string_view normal = analysis::normalise_word(typed, impl.normal_scratch);
-  if (normal.empty() || char_count(normal) < shortest_stemmed_prefix + wildcards) return {{}, normal};
-  const std::string_view key = stem_word_into(typed, impl.key_scratch);
-  if (key.empty() || normal.starts_with(key)) return {key, key.empty() ? normal : std::string_view()};
-  return {key, normal};
+Start start_terms(Analyzer::Impl& impl, std::string_view written, std::size_t wildcards = 0) {
+  std::string_view source;
+  const std::string_view key = impl.bare_key(written, source);
+  const std::string_view normal = impl.normal_form(source);
+  Start start;
+  if (!normal.empty() && char_count(normal) >= shortest_stemmed_prefix + wildcards) {
+    start.add(key);
+    // A start is seldom a word the lexicon knows, and its lemma may share
+    // no beginning with the lemmas of the words it begins; their stems do.
+    if (impl.options.lemmas) {
+      const std::string_view stem = stem_word_into(source, impl.key_scratch);
+      if (impl.options.fold && !stem.empty()) {
+        fold_into(stem, impl.fold_scratch);
+        start.add(impl.fold_scratch.view());
+      } else {
+        start.add(stem);
+      }
+    }
+  }
+  start.add(normal);
+  return start;
 }
 
 // A pattern's text with each wildcard put back for its letter.
@@ -183,11 +263,8 @@ bool Analyzer::prefix_query(std::string_view query, FunctionRef<bool(const Query
     }
     // The start of a word is never a stop word.
     const Start start = start_terms(impl, last.text);
-    bool put = false;
-    for (const std::string_view term : {start.key, start.normal}) {
-      if (term.empty()) continue;
-      if (!sink(QueryTerm{term, last.bytes, true, put})) return false;
-      put = true;
+    for (std::size_t k = 0; k < start.count; ++k) {
+      if (!sink(QueryTerm{start.terms[k], last.bytes, true, k > 0})) return false;
     }
     return true;
   };
@@ -219,9 +296,8 @@ void Analyzer::pattern_terms(std::string_view pattern, FunctionRef<bool(std::str
   }
   const Start start = start_terms(impl, lettered.view(), wildcards);
   Text out;
-  for (const std::string_view term : {start.key, start.normal}) {
-    if (term.empty()) continue;
-    with_wildcards(term, out);
+  for (std::size_t k = 0; k < start.count; ++k) {
+    with_wildcards(start.terms[k], out);
     if (prefix) out.push_back('*');
     if (!sink(out.view())) return;
   }

@@ -9,14 +9,20 @@
 #include "analysis/tokenizer.hpp"
 #include "ardovel/analyzer.hpp"
 #include "ardovel/text.hpp"
+#include "lexicon/lemma.hpp"
 
 namespace ardovel {
 
 struct Analyzer::Impl {
-  explicit Impl(AnalyzerOptions chosen) noexcept : options(std::move(chosen)) {}
+  explicit Impl(AnalyzerOptions chosen);
 
   // The key of one token, or an empty view when it is left out.
   std::string_view key(std::string_view token);
+  // The same without the stop words; `source` gets the form the key was
+  // made from (the token in NFKC, for a lemma also without accent marks).
+  std::string_view bare_key(std::string_view token, std::string_view& source);
+  // The normalised form of such a source, folded when keys are.
+  std::string_view normal_form(std::string_view source);
   bool is_stop_word(std::string_view word);
 
   // Calls `sink(const Term&)` for each kept token; a sink returning bool
@@ -36,9 +42,22 @@ struct Analyzer::Impl {
     return true;
   }
 
+  // The token as its key is made from it: itself, or its NFKC in
+  // nfkc_scratch when it is not NFKC already.
+  std::string_view equivalent(std::string_view token);
+  // Whether `token` (the form its key was made from) is a stop word.
+  bool stopped(std::string_view token);
+
   AnalyzerOptions options;
+  // The stop words as the check reads them: with their bald forms too when
+  // keys are folded.
+  StopWords stop_words;
   Text key_scratch;
   Text normal_scratch;
+  Text nfkc_scratch;
+  Text fold_scratch;
+  Text normal_fold_scratch;
+  LemmaScratch lemma_scratch;
   Interruption interruption;
   bool interrupted = false;
 };

@@ -52,8 +52,12 @@ int main_checked(int argc, char** argv) {
     }
   }
   const Mode mode = options.pairs ? Mode::pairs : options.tokens ? Mode::tokens : Mode::lines;
-  const StopWords stop_words = options.stopwords ? StopWords::serbian() : StopWords();
-  Run run(mode, stop_words, std::move(decoder));
+  if (options.lemmas && !lexicon_available()) {
+    return usage_error("--lemmas needs the lexicon, and this build has none (it was built without hunspell-sr)");
+  }
+  const AnalyzerOptions analyzer_options{options.stopwords ? StopWords::serbian() : StopWords(), options.lemmas,
+                                         options.fold};
+  Run run(mode, analyzer_options, std::move(decoder));
   for (const std::string& path : options.paths) {
     if (!run.stem_input(path)) return exit_failure;
   }

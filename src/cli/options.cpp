@@ -13,25 +13,30 @@ namespace {
 
 constexpr std::string_view help =
     "Usage: ardovel-stem [OPTION]... [FILE]...\n"
-    "Stem Serbian words (Cyrillic or Latin script, any case, ekavian or\n"
+    "Key Serbian words (Cyrillic or Latin script, any case, ekavian or\n"
     "ijekavian) read from each FILE, or from standard input when no FILE is\n"
-    "given or FILE is -. Input is UTF-8 unless --encoding names another\n"
-    "encoding. Stems are written in lower-case Latin script.\n"
+    "given or FILE is -: each gets its stem, or with --lemmas its lemma, in\n"
+    "lower-case Latin script. Input is UTF-8 unless --encoding names another\n"
+    "encoding.\n"
     "\n"
     "By default every input line is one word, and the answer is one output line:\n"
-    "exactly what ardovel.stem_py(line) returns. Lines end at \"\\n\"; a \"\\r\"\n"
-    "just before the \"\\n\" is part of the line end.\n"
+    "its key, the stem ardovel.stem_py gives the line in NFKC. Lines end at\n"
+    "\"\\n\"; a \"\\r\" just before the \"\\n\" is part of the line end.\n"
     "\n"
-    "  -t, --tokens         split every line into tokens and write the stem of\n"
+    "  -t, --tokens         split every line into tokens and write the key of\n"
     "                       each kept token on a line of its own: the output is\n"
     "                       ardovel_text.analyze(line) for each line in turn,\n"
     "                       and an empty line gives nothing\n"
-    "  -p, --pairs          as --tokens, but write LINE<TAB>TOKEN<TAB>STEM for\n"
+    "  -p, --pairs          as --tokens, but write LINE<TAB>TOKEN<TAB>KEY for\n"
     "                       each kept token: the number of its line in its FILE\n"
-    "                       (from 1), the token as written, and its stem\n"
+    "                       (from 1), the token as written, and its key\n"
     "  -s, --stopwords      leave out Serbian function words (the default stop\n"
     "                       list) in any script and case; without --tokens or\n"
     "                       --pairs, a line that is one gets an empty answer\n"
+    "  -l, --lemmas         keys are lemmas in ekavian Latin rather than stems\n"
+    "  -f, --fold           keys are bald Latin (č ć to c, š to s, ž to z, đ to\n"
+    "                       dj), so text typed without diacritics meets text\n"
+    "                       typed with them\n"
     "  -e, --encoding=NAME  read the input in encoding NAME, such as WINDOWS-1250\n"
     "                       or ISO-8859-2 (Latin), WINDOWS-1251 or ISO-8859-5\n"
     "                       (Cyrillic); 'iconv -l' lists every name\n"
@@ -40,8 +45,8 @@ constexpr std::string_view help =
     "\n"
     "A token is a longest run of characters that are not white space,\n"
     "punctuation, symbols or control characters (Unicode 16.0.0), so letters,\n"
-    "digits, marks and soft hyphens stay inside it; a token that stems to\n"
-    "nothing is left out. A token never holds a tab or a line end.\n"
+    "digits, marks and soft hyphens stay inside it; a token whose key is\n"
+    "empty is left out. A token never holds a tab or a line end.\n"
     "\n"
     "Input that is not valid UTF-8, or with --encoding not valid in that\n"
     "encoding, stops the run with a message naming the file and line; the\n"
@@ -55,11 +60,13 @@ constexpr std::string_view version = "ardovel-stem " ARDOVEL_VERSION "\n";
 
 // The leading ':' makes getopt_long tell a missing argument from an
 // unknown option.
-constexpr char short_options[] = ":tpse:hV";
+constexpr char short_options[] = ":tpslfe:hV";
 constexpr option long_options[] = {
     {"tokens", no_argument, nullptr, 't'},
     {"pairs", no_argument, nullptr, 'p'},
     {"stopwords", no_argument, nullptr, 's'},
+    {"lemmas", no_argument, nullptr, 'l'},
+    {"fold", no_argument, nullptr, 'f'},
     {"encoding", required_argument, nullptr, 'e'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -102,6 +109,12 @@ ParsedOptions parse_options(int argc, char** argv) {
         break;
       case 's':
         options.stopwords = true;
+        break;
+      case 'l':
+        options.lemmas = true;
+        break;
+      case 'f':
+        options.fold = true;
         break;
       case 'e':
         options.encoding = optarg;

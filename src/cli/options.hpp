@@ -17,6 +17,8 @@ struct Options {
   bool tokens = false;
   bool pairs = false;
   bool stopwords = false;
+  bool lemmas = false;
+  bool fold = false;
   std::optional<std::string> encoding;  // none: UTF-8, read as it is
   std::vector<std::string> paths;       // "-" (standard input) when none is given
 };

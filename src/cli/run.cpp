@@ -64,15 +64,15 @@ class InputFile {
 
 }  // namespace
 
-Run::Run(Mode mode, const StopWords& stop_words, std::optional<Decoder> decoder)
+Run::Run(Mode mode, const AnalyzerOptions& options, std::optional<Decoder> decoder)
     : mode_(mode),
-      stop_words_(stop_words),
+      options_(options),
       workers_(worker_count()),
       shares_(workers_ * shares_per_thread),
       buffer_(block_per_thread * workers_) {
   for (Share& share : shares_) {
     share.out.reserve((block_per_thread + block_per_thread / 2) / shares_per_thread);
-    share.answerer = Answerer(mode, stop_words);
+    share.answerer = Answerer(mode, options);
   }
   if (decoder) decoded_.emplace(std::move(*decoder), buffer_.block_size());
 }
@@ -137,7 +137,7 @@ bool Run::answer_long_line(const FirstLine& first, std::string_view name, std::s
   if (invalid != line.size()) return fail_invalid_utf8(name, lines + 1, line[invalid], invalid + 1);
   bool ok = true;
   {
-    Answerer answerer(mode_, stop_words_);
+    Answerer answerer(mode_, options_);
     if (mode_ == Mode::lines) {
       ok = write(answerer.stem_line(line)) && write("\n");
     } else {

@@ -19,7 +19,7 @@ namespace ardovel::cli {
 class Run {
  public:
   // Without a decoder the input is read as UTF-8.
-  Run(Mode mode, const StopWords& stop_words, std::optional<Decoder> decoder);
+  Run(Mode mode, const AnalyzerOptions& options, std::optional<Decoder> decoder);
 
   // Stems one input, "-" being standard input. False after an error, which
   // has been reported; the answers to the lines before it have been written.
@@ -38,7 +38,7 @@ class Run {
   void number_shares(std::size_t used, std::size_t lines) noexcept;
 
   Mode mode_;
-  StopWords stop_words_;
+  AnalyzerOptions options_;
   std::size_t workers_;  // threads a block is stemmed on
   std::vector<Share> shares_;
   LineBuffer buffer_;

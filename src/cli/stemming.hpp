@@ -24,7 +24,7 @@ enum class Mode {
 class Answerer {
  public:
   Answerer() = default;  // whole lines, no stop words
-  Answerer(Mode mode, const StopWords& stop_words) : mode_(mode), analyzer_(AnalyzerOptions{stop_words}) {}
+  Answerer(Mode mode, const AnalyzerOptions& options) : mode_(mode), analyzer_(options) {}
 
   [[nodiscard]] Mode mode() const noexcept { return mode_; }
 

@@ -17,7 +17,7 @@ CREATE TEXT SEARCH TEMPLATE ardovel (
   LEXIZE = ardovel_dict_lexize
 );
 COMMENT ON TEXT SEARCH TEMPLATE ardovel IS
-  'Serbian stemmer: any script and case in, lower-case Latin stems out; option StopWords = FILE';
+  'Serbian keys: any script and case in, lower-case Latin stems or lemmas out; options StopWords = FILE, Lemmas, Fold';
 
 -- No stop words by default, as everywhere else in ardovel; the project's
 -- list is installed as tsearch_data/ardovel.stop for StopWords = ardovel.
@@ -63,6 +63,15 @@ COMMENT ON TEXT SEARCH CONFIGURATION ardovel IS 'Serbian, either script (ardovel
 ALTER TEXT SEARCH CONFIGURATION ardovel
   ADD MAPPING FOR asciiword, word, numword, uint WITH ardovel;
 
+-- For search: lemmas as keys, folded to bald Latin, so that every form of a
+-- word meets the others, typed with diacritics or without.
+CREATE TEXT SEARCH DICTIONARY ardovel_search (TEMPLATE = ardovel, Lemmas = true, Fold = true);
+COMMENT ON TEXT SEARCH DICTIONARY ardovel_search IS 'Serbian lemmas in bald Latin (ardovel), no stop words';
+CREATE TEXT SEARCH CONFIGURATION ardovel_search (PARSER = ardovel);
+COMMENT ON TEXT SEARCH CONFIGURATION ardovel_search IS 'Serbian, either script, lemmas in bald Latin (ardovel)';
+ALTER TEXT SEARCH CONFIGURATION ardovel_search
+  ADD MAPPING FOR asciiword, word, numword, uint WITH ardovel_search;
+
 CREATE FUNCTION ardovel_stem(text)
   RETURNS text
   AS 'MODULE_PATHNAME', 'ardovel_stem'
@@ -75,3 +84,10 @@ CREATE FUNCTION ardovel_prefix(text)
   LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
 COMMENT ON FUNCTION ardovel_prefix(text) IS
   'the query for a text whose last word is typed as the start of a word, as FTS5''s knjig* gives it';
+
+CREATE FUNCTION ardovel_prefix(regdictionary, text)
+  RETURNS tsquery
+  AS 'MODULE_PATHNAME', 'ardovel_prefix_with'
+  LANGUAGE C STABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION ardovel_prefix(regdictionary, text) IS
+  'the same, with the options of an ardovel dictionary (stop words, lemmas, fold)';

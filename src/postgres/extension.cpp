@@ -23,6 +23,7 @@ extern "C" {
 #include "miscadmin.h"
 #include "nodes/pg_list.h"
 #include "tsearch/ts_public.h"
+#include "tsearch/ts_cache.h"
 #include "tsearch/ts_type.h"
 #include "utils/builtins.h"
 #include "utils/palloc.h"
@@ -33,11 +34,13 @@ PGDLLEXPORT Datum ardovel_dict_init(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_dict_lexize(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_stem(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_prefix(PG_FUNCTION_ARGS);
+PGDLLEXPORT Datum ardovel_prefix_with(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_parser_start(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_parser_next(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_parser_end(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_parser_types(PG_FUNCTION_ARGS);
 PG_FUNCTION_INFO_V1(ardovel_prefix);
+PG_FUNCTION_INFO_V1(ardovel_prefix_with);
 PG_FUNCTION_INFO_V1(ardovel_parser_start);
 PG_FUNCTION_INFO_V1(ardovel_parser_next);
 PG_FUNCTION_INFO_V1(ardovel_parser_end);
@@ -122,26 +125,46 @@ void destroy_dictionary(void* dictionary) {
 
 // The dictionary's options, as PostgreSQL's own dictionaries take them:
 // StopWords names a file NAME.stop under $sharedir/tsearch_data, one word
-// a line, in UTF-8. Words match on their normalised form, so they may be
-// written in either script and any case.
-StopList read_options(List* options) {
+// a line, in UTF-8 (words match on their normalised form, so they may be
+// written in either script and any case); Lemmas and Fold are booleans.
+struct Options {
   StopList stop_words = {0, nullptr};
+  bool lemmas = false;
+  bool fold = false;
+};
+
+Options read_options(List* given) {
+  Options options;
   bool stop_words_given = false;
+  bool lemmas_given = false;
+  bool fold_given = false;
+  const auto once = [](bool& given, const char* name) {
+    if (given) ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE), errmsg("multiple %s parameters", name)));
+    given = true;
+  };
   ListCell* cell = nullptr;
-  foreach (cell, options) {
+  foreach (cell, given) {
     DefElem* option = static_cast<DefElem*>(lfirst(cell));
     if (std::strcmp(option->defname, "stopwords") == 0) {
-      if (stop_words_given) {
-        ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE), errmsg("multiple StopWords parameters")));
-      }
-      readstoplist(defGetString(option), &stop_words, nullptr);
-      stop_words_given = true;
+      once(stop_words_given, "StopWords");
+      readstoplist(defGetString(option), &options.stop_words, nullptr);
+    } else if (std::strcmp(option->defname, "lemmas") == 0) {
+      once(lemmas_given, "Lemmas");
+      options.lemmas = defGetBoolean(option);
+    } else if (std::strcmp(option->defname, "fold") == 0) {
+      once(fold_given, "Fold");
+      options.fold = defGetBoolean(option);
     } else {
       ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
                       errmsg("unrecognized ardovel parameter: \"%s\"", option->defname)));
     }
   }
-  return stop_words;
+  if (options.lemmas && !ardovel::postgres::lexicon_available()) {
+    ereport(ERROR, (errcode(ERRCODE_FEATURE_NOT_SUPPORTED),
+                    errmsg("this build of ardovel has no lexicon, which Lemmas needs"),
+                    errhint("Build ardovel where Debian's hunspell-sr is installed.")));
+  }
+  return options;
 }
 
 }  // namespace
@@ -151,12 +174,13 @@ extern "C" Datum ardovel_dict_init(PG_FUNCTION_ARGS) {
   // so a database of another encoding hears about it as early as possible,
   // and lexize, which always follows init, need not ask again.
   require_utf8_database();
-  const StopList stop_words = read_options(reinterpret_cast<List*>(PG_GETARG_POINTER(0)));
+  const Options options = read_options(reinterpret_cast<List*>(PG_GETARG_POINTER(0)));
 
   // The holder first: should palloc fail, no C++ dictionary exists yet.
   auto* data = static_cast<DictionaryData*>(palloc0(sizeof(DictionaryData)));
-  raise_on_failure(ardovel::postgres::make_dictionary(stop_words.stop, static_cast<std::size_t>(stop_words.len),
-                                                      &data->dictionary));
+  raise_on_failure(ardovel::postgres::make_dictionary(options.stop_words.stop,
+                                                      static_cast<std::size_t>(options.stop_words.len),
+                                                      options.lemmas, options.fold, &data->dictionary));
   data->release.func = destroy_dictionary;
   data->release.arg = data->dictionary;
   MemoryContextRegisterResetCallback(CurrentMemoryContext, &data->release);
@@ -196,16 +220,18 @@ extern "C" Datum ardovel_stem(PG_FUNCTION_ARGS) {
   PG_RETURN_TEXT_P(result);
 }
 
+namespace {
+
 // A dictionary is not told whether its word was typed whole or as the start
 // of one, so `:*` applies to the key of a whole word ('kupus:*' becomes
-// 'kupuh':*, which misses "kupusište"). This gives what the query rule of
-// every front end gives for a typed start.
-extern "C" Datum ardovel_prefix(PG_FUNCTION_ARGS) {
+// 'kupuh':*, which misses "kupusište"). These give what the query rule of
+// every front end gives for a typed start: with the default options, or
+// with those of an ardovel dictionary.
+Datum prefix_query(const Dictionary* dictionary, const text* typed) {
   require_utf8_database();
-  const text* typed = PG_GETARG_TEXT_PP(0);
   KeyCopy query{key_space};
   stem_until_done([&] {
-    return ardovel::postgres::prefix_query(VARDATA_ANY(typed), VARSIZE_ANY_EXHDR(typed), query);
+    return ardovel::postgres::prefix_query(dictionary, VARDATA_ANY(typed), VARSIZE_ANY_EXHDR(typed), query);
   });
   if (query.block == nullptr) {
     auto* empty = static_cast<TSQuery>(palloc0(HDRSIZETQ));
@@ -213,6 +239,21 @@ extern "C" Datum ardovel_prefix(PG_FUNCTION_ARGS) {
     PG_RETURN_TSQUERY(empty);
   }
   return DirectFunctionCall1(tsqueryin, CStringGetDatum(query.block));
+}
+
+}  // namespace
+
+extern "C" Datum ardovel_prefix(PG_FUNCTION_ARGS) { return prefix_query(nullptr, PG_GETARG_TEXT_PP(0)); }
+
+extern "C" Datum ardovel_prefix_with(PG_FUNCTION_ARGS) {
+  TSDictionaryCacheEntry* entry = lookup_ts_dictionary_cache(PG_GETARG_OID(0));
+  if (entry->lexize.fn_addr != ardovel_dict_lexize) {
+    ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                    errmsg("text search dictionary \"%s\" is not an ardovel dictionary",
+                           DatumGetCString(DirectFunctionCall1(regdictionaryout, PG_GETARG_DATUM(0))))));
+  }
+  const auto* data = static_cast<const DictionaryData*>(entry->dictData);
+  return prefix_query(data->dictionary, PG_GETARG_TEXT_PP(1));
 }
 
 // The parser's walk lives in the call's memory: a ParserState needs no

@@ -19,6 +19,7 @@ class Dictionary {
  public:
   explicit Dictionary(AnalyzerOptions options) : analyzer_(std::move(options)) {}
   Analyzer& analyzer() noexcept { return analyzer_; }
+  [[nodiscard]] const AnalyzerOptions& options() const noexcept { return analyzer_.options(); }
 
  private:
   Analyzer analyzer_;
@@ -51,10 +52,15 @@ Status copy(std::string_view key, KeyCopy& out) noexcept {
 
 }  // namespace
 
-Status make_dictionary(const char* const* words, std::size_t count, Dictionary** made) noexcept {
+bool lexicon_available() noexcept { return ardovel::lexicon_available(); }
+
+Status make_dictionary(const char* const* words, std::size_t count, bool lemmas, bool fold,
+                       Dictionary** made) noexcept {
   *made = nullptr;
   return guarded([&] {
     AnalyzerOptions options;
+    options.lemmas = lemmas;
+    options.fold = fold;
     if (count > 0) {
       const std::vector<std::string_view> list(words, words + count);
       options.stop_words = StopWords::from_words(list);
@@ -101,11 +107,11 @@ void append_lexeme(std::string& out, std::string_view key, bool prefix) {
 
 }  // namespace
 
-Status prefix_query(const char* text, std::size_t size, KeyCopy& query) noexcept {
+Status prefix_query(const Dictionary* dictionary, const char* text, std::size_t size, KeyCopy& query) noexcept {
   return guarded([&] {
     std::string out;
     std::size_t group = std::string::npos;  // where the start's alternatives begin
-    Analyzer analyzer;
+    Analyzer analyzer(dictionary != nullptr ? dictionary->options() : AnalyzerOptions());
     analyzer.prefix_query(
         {text, size},
         [&](const QueryTerm& term) {

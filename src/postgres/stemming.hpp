@@ -44,9 +44,14 @@ struct KeyCopy {
 class Dictionary;
 
 // Makes a dictionary whose stop words are `words` (each zero-terminated,
-// valid UTF-8, in any script and case); `count` may be 0. On success
-// `*made` owns a new dictionary; otherwise it is left null.
-Status make_dictionary(const char* const* words, std::size_t count, Dictionary** made) noexcept;
+// valid UTF-8, in any script and case; `count` may be 0), with lemmas or
+// stems as keys, folded to bald Latin or not. On success `*made` owns a new
+// dictionary; otherwise it is left null.
+Status make_dictionary(const char* const* words, std::size_t count, bool lemmas, bool fold,
+                       Dictionary** made) noexcept;
+
+// Whether this build carries the lexicon that lemmas need.
+bool lexicon_available() noexcept;
 void destroy_dictionary(Dictionary* dictionary) noexcept;
 
 // The key of one token (valid UTF-8), or an empty key when the token is
@@ -62,7 +67,9 @@ Status stem_word(const char* word, std::size_t size, const Interruption& interru
 // word (the query rule of every front end), in tsquery's syntax: the
 // earlier words' keys joined by "&", then the start's alternatives, each a
 // prefix, joined by "|". Empty when the text has no key.
-Status prefix_query(const char* text, std::size_t size, KeyCopy& query) noexcept;
+// `dictionary` gives the options (stop words, lemmas, fold), or is null for
+// the defaults.
+Status prefix_query(const Dictionary* dictionary, const char* text, std::size_t size, KeyCopy& query) noexcept;
 
 // The text-search parser: the project's tokens, and what lies between them
 // as "blank" tokens, so that ts_headline can give the text back whole. The

@@ -74,8 +74,16 @@ int create_tokenizer(void* /*unused*/, const char** arguments, int argument_coun
   *out = nullptr;
   AnalyzerOptions options;
   for (int i = 0; i < argument_count; ++i) {
-    if (!equals_ignoring_ascii_case(arguments[i], "stopwords")) return SQLITE_ERROR;
-    options.stop_words = StopWords::serbian();
+    const std::string_view word = arguments[i];
+    if (equals_ignoring_ascii_case(word, "stopwords")) {
+      options.stop_words = StopWords::serbian();
+    } else if (equals_ignoring_ascii_case(word, "lemmas") && lexicon_available()) {
+      options.lemmas = true;
+    } else if (equals_ignoring_ascii_case(word, "fold")) {
+      options.fold = true;
+    } else {
+      return SQLITE_ERROR;
+    }
   }
   auto* tokenizer = new (std::nothrow) Tokenizer(std::move(options));
   if (tokenizer == nullptr) return SQLITE_NOMEM;

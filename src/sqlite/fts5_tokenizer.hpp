@@ -18,9 +18,11 @@ namespace ardovel::sqlite {
 using TokenCallback = int (*)(void* context, int flags, const char* term, int term_size, int begin, int end);
 
 // xCreate. The arguments are the words after the tokenizer's name in
-// `tokenize = 'ardovel ...'`; "stopwords" turns on the default stop list,
-// and any other word is an error (SQLITE_ERROR), so a typo is not silently
-// ignored. The tokenizer made is released by delete_tokenizer.
+// `tokenize = 'ardovel ...'`, in any order and case: "stopwords" turns on
+// the default stop list, "lemmas" makes lemmas the keys, "fold" bald Latin.
+// Any other word is an error (SQLITE_ERROR), so a typo is not silently
+// ignored, and so is "lemmas" in a build without the lexicon. The tokenizer
+// made is released by delete_tokenizer.
 int create_tokenizer(void* unused, const char** arguments, int argument_count, Fts5Tokenizer** out) noexcept;
 
 // xDelete.

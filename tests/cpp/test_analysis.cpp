@@ -312,6 +312,58 @@ TEST(Query, APrefixStandsForItsKeyAndItsNormalFormUnlessTooShort) {
   }
 }
 
+// Every key mode meets equivalent spellings: canonical and compatibility
+// equivalents, and for lemmas the accent marks of dictionaries too.
+TEST(Analyzer, EachModeGivesEquivalentSpellingsOneKey) {
+  const std::vector<std::vector<std::string_view>> spellings = {
+      {"šuma", "s\u030Cuma", "ŠUMA"},
+      {"ljubav", "\u01C9ubav", "Љубав"},
+      {"film", "\uFB01lm", "ｆｉｌｍ"},
+  };
+  for (const bool lemmas : {false, true}) {
+    for (const bool fold : {false, true}) {
+      Analyzer analyzer(AnalyzerOptions{{}, lemmas, fold});
+      for (const auto& group : spellings) {
+        const std::string first(analyzer.key(group.front()));
+        for (const std::string_view other : group) EXPECT_EQ(analyzer.key(other), first) << other;
+      }
+    }
+  }
+  Analyzer lemmas(AnalyzerOptions{{}, true, false});
+  EXPECT_EQ(lemmas.key("rȅka"), lemmas.key("reka"));
+}
+
+// (options, words that must share one key, a word that must not)
+struct OptionCase {
+  AnalyzerOptions options;
+  std::vector<std::string_view> same;
+  std::string_view other;
+};
+
+TEST(Analyzer, LemmasAndFoldingJoinTheFormsOfAWord) {
+  if (!lexicon_available()) GTEST_SKIP() << "built without the lexicon";
+  const OptionCase cases[] = {
+      {{{}, true, false}, {"reka", "rijekama", "РЕКЕ", "rijeci"}, "rek"},
+      {{{}, true, false}, {"ulica", "ulice", "ulicama"}, "ul"},
+      {{{}, true, true}, {"šišanje", "sisanje", "ŠIŠANJA"}, "sisati"},
+      {{{}, true, true}, {"đak", "djak", "ђаци"}, "dak"},
+      {{{}, false, true}, {"kuća", "kuca", "КУЋА"}, "kuka"},
+  };
+  for (const OptionCase& c : cases) {
+    Analyzer analyzer(c.options);
+    const std::string key(analyzer.key(c.same.front()));
+    EXPECT_FALSE(key.empty());
+    for (const std::string_view word : c.same) EXPECT_EQ(analyzer.key(word), key) << word;
+    EXPECT_NE(analyzer.key(c.other), key) << c.other;
+  }
+}
+
+TEST(Analyzer, FoldedKeysStopTheBaldFormsOfTheStopWords) {
+  Analyzer analyzer(AnalyzerOptions{StopWords::serbian(), false, true});
+  for (const char* word : {"što", "sto", "ŠTO", "već", "vec", "kroz"}) EXPECT_EQ(analyzer.key(word), "") << word;
+  EXPECT_EQ(analyzer.key("knjiga"), "knjig");
+}
+
 TEST(Query, APatternsWildcardsStandInForLettersWhileItsKeyIsMade) {
   const std::pair<const char*, Strings> cases[] = {
       {"kupus*", {"kupuh*", "kupus*"}}, {"k?pus", {"k?puh", "k?pus"}}, {"ku*", {"ku*"}},

@@ -314,7 +314,7 @@ TEST(CliStemming, ShareAnswersEveryLineBeforeTheFirstInvalidOne) {
     share.text = c.text;
     share.last = c.last;
     share.first_line_number = 7;
-    share.answerer = Answerer(c.mode, c.stop_words ? StopWords::serbian() : StopWords());
+    share.answerer = Answerer(c.mode, AnalyzerOptions{c.stop_words ? StopWords::serbian() : StopWords()});
     share.stem();
     EXPECT_EQ(share.out, c.out) << c.text;
     EXPECT_EQ(share.lines, c.lines) << c.text;

@@ -73,16 +73,18 @@ def large_text(corpus_words) -> bytes:
     return generated_text(corpus_words, 60_000).encode()
 
 
-@pytest.mark.parametrize("stopwords", [False, True], ids=["all words", "stop words"])
-def test_tokens_and_pairs_agree_with_the_analyzer_on_every_line(tmp_path, large_text, stopwords):
+@pytest.mark.parametrize("switches, options", [
+    ([], {}),
+    (["--stopwords"], {"stopwords": ardovel_text.SERBIAN_STOPWORDS}),
+    (["--fold", "--lemmas"], {"lemmas": True, "fold": True}),
+], ids=["all words", "stop words", "lemmas fold"])
+def test_tokens_and_pairs_agree_with_the_analyzer_on_every_line(tmp_path, large_text, switches, options):
     data = large_text
-    chosen = ardovel_text.SERBIAN_STOPWORDS if stopwords else None
     lines = [line.decode() for line in lines_of(data)]
-    stems = [ardovel_text.analyze(line, stopwords=chosen) for line in lines]
-    tokens = [[line[start:end] for _, start, end in ardovel_text.tokenize(line, stopwords=chosen)] for line in lines]
+    stems = [ardovel_text.analyze(line, **options) for line in lines]
+    tokens = [[line[start:end] for _, start, end in ardovel_text.tokenize(line, **options)] for line in lines]
     path = tmp_path / "text.txt"
     path.write_bytes(data)
-    switches = ["--stopwords"] if stopwords else []
     result = run_cli("--tokens", *switches, path)
     assert (result.returncode, result.stderr) == (0, b"")
     produced = result.stdout.decode().split("\n")
@@ -97,7 +99,7 @@ def test_tokens_and_pairs_agree_with_the_analyzer_on_every_line(tmp_path, large_
     assert [int(number) for number, _, _ in pairs] == [number for number, line_stems in enumerate(stems, 1)
                                                        for _ in line_stems]
     assert [token for _, token, _ in pairs] == [token for line_tokens in tokens for token in line_tokens]
-    assert all(ardovel.stem_py(token) == stem for _, token, stem in pairs)
+    assert ardovel_text.stem_words([token for _, token, _ in pairs], **options) == [stem for _, _, stem in pairs]
 
 
 def test_stop_words_in_whole_lines_leave_empty_answers():
@@ -309,7 +311,8 @@ def test_running_out_of_memory_is_reported_on_any_number_of_processors(tmp_path)
     processors = sorted(os.sched_getaffinity(0))
     statuses = set()
     for cpus in [processors[:1], processors[:2]]:
-        for limit in range(12 << 20, 37 << 20, 6 << 20):
+        # From what the program and its lexicon take to load, upwards.
+        for limit in range(16 << 20, 41 << 20, 6 << 20):
             def confine(cpus=cpus, limit=limit):
                 resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
                 os.sched_setaffinity(0, cpus)

@@ -18,16 +18,16 @@ from conftest import ROOT
 EXTENSION = pathlib.Path(ardovel_text.sqlite_extension_path())
 
 
-def text_layer_tokens(data: bytes):
+def text_layer_tokens(data: bytes, **options):
     """(key, byte start, byte end) of each kept token, as ardovel_text gives
-    them for the text with a space for each ill-formed byte."""
+    them (with `options`) for the text with a space for each ill-formed byte."""
     escaped = data.decode("utf-8", "surrogateescape")   # one character for each ill-formed byte
     text = "".join(" " if 0xDC80 <= ord(character) <= 0xDCFF else character for character in escaped)
 
     def byte_offset(at):
         return len(escaped[:at].encode("utf-8", "surrogateescape"))
 
-    return [(key, byte_offset(start), byte_offset(end)) for key, start, end in ardovel_text.tokenize(text)]
+    return [(key, byte_offset(start), byte_offset(end)) for key, start, end in ardovel_text.tokenize(text, **options)]
 
 
 def connect():
@@ -44,6 +44,8 @@ def db():
     connection = connect()
     connection.execute("CREATE VIRTUAL TABLE docs USING fts5(body, tokenize = 'ardovel')")
     connection.execute("CREATE VIRTUAL TABLE stopped USING fts5(body, tokenize = 'ardovel stopwords')")
+    # The option words in any order and case.
+    connection.execute("CREATE VIRTUAL TABLE search USING fts5(body, tokenize = 'ardovel Fold lemmas')")
     yield connection
     connection.close()
 
@@ -58,13 +60,15 @@ TEXTS = [
 ]
 
 
+@pytest.mark.parametrize("table, options", [("docs", {}), ("search", {"lemmas": True, "fold": True})],
+                         ids=["stems", "lemmas fold"])
 @pytest.mark.parametrize("text", TEXTS, ids=range(len(TEXTS)))
-def test_indexed_terms_and_highlight_offsets_are_the_text_layers(db, text):
+def test_indexed_terms_and_highlight_offsets_are_the_text_layers(db, text, table, options):
     db.text_factory = bytes
-    db.execute("CREATE VIRTUAL TABLE terms USING fts5vocab(docs, instance)")
+    db.execute(f"CREATE VIRTUAL TABLE terms USING fts5vocab({table}, instance)")
     # TEXT that SQLite never checked, as a row written by a C program may hold.
-    db.execute("INSERT INTO docs(body) VALUES (CAST(? AS TEXT))", (text,))
-    tokens = text_layer_tokens(text)
+    db.execute(f"INSERT INTO {table}(body) VALUES (CAST(? AS TEXT))", (text,))
+    tokens = text_layer_tokens(text, **options)
     indexed = [row[0].decode() for row in db.execute("SELECT term FROM terms ORDER BY offset")]
     assert indexed == [key for key, _, _ in tokens]
     if not tokens:
@@ -76,8 +80,8 @@ def test_indexed_terms_and_highlight_offsets_are_the_text_layers(db, text):
         marked += text[last:start] + b"[" + text[start:end] + b"]"
         last = end
     marked += text[last:]
-    assert db.execute("SELECT highlight(docs, 0, '[', ']') FROM docs WHERE docs MATCH ?", (query,)).fetchall() == [
-        (marked,)]
+    assert db.execute(f"SELECT highlight({table}, 0, '[', ']') FROM {table} WHERE {table} MATCH ?",
+                      (query,)).fetchall() == [(marked,)]
 
 
 DOCUMENTS = [

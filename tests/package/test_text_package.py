@@ -64,7 +64,8 @@ def test_mypy_reads_the_inline_types(tmp_path):
                              "--python-executable", str(CLEAN_PYTHON), str(client)],
                             capture_output=True, text=True, cwd=tmp_path, timeout=300)
     assert ('Revealed type is "def (text: builtins.str, *, stopwords: Union[typing.Iterable[builtins.str], None] '
-            '=) -> builtins.list[Tuple[builtins.str, builtins.int, builtins.int]]"') in result.stdout
+            '=, lemmas: builtins.bool =, fold: builtins.bool =) -> builtins.list[Tuple[builtins.str, builtins.int, '
+            'builtins.int]]"') in result.stdout
     first_line = CLIENT.count("\n") + 1
     for line, (_, message) in enumerate(MISTAKES, start=first_line):
         assert f"client.py:{line}: error: {message}" in result.stdout
@@ -131,7 +132,9 @@ PREFIX_DOCUMENTS = ["Kupus.", "Kupusište.", "Kupujem knjige.", "Knjižara.", "K
 PREFIX_QUERIES = {"kupus*": [0, 1], "knjiž*": [2, 3], "ku*": [0, 1, 2, 4], "KUPUS*": [0, 1]}
 
 
-def test_whoosh_prefix_queries_find_what_fts5_finds():
+@pytest.mark.parametrize("options, spec", [({}, "ardovel"), ({"lemmas": True, "fold": True}, "ardovel lemmas fold")],
+                         ids=["stems", "lemmas fold"])
+def test_whoosh_prefix_queries_find_what_fts5_finds(options, spec):
     import sqlite3
 
     from whoosh.fields import ID, Schema
@@ -140,14 +143,14 @@ def test_whoosh_prefix_queries_find_what_fts5_finds():
 
     from ardovel_text.whoosh import SerbianText
 
-    index = RamStorage().create_index(Schema(number=ID(stored=True), body=SerbianText()))
+    index = RamStorage().create_index(Schema(number=ID(stored=True), body=SerbianText(**options)))
     with index.writer() as writer:
         for number, document in enumerate(PREFIX_DOCUMENTS):
             writer.add_document(number=str(number), body=document)
     db = sqlite3.connect(":memory:")
     db.enable_load_extension(True)
     db.load_extension(ardovel_text.sqlite_extension_path())
-    db.execute("CREATE VIRTUAL TABLE docs USING fts5(body, tokenize = 'ardovel')")
+    db.execute(f"CREATE VIRTUAL TABLE docs USING fts5(body, tokenize = '{spec}')")
     db.executemany("INSERT INTO docs(rowid, body) VALUES (?, ?)", enumerate(PREFIX_DOCUMENTS))
     parser = QueryParser("body", index.schema)
     with index.searcher() as searcher:

@@ -29,20 +29,22 @@ def default_stop_words():
     return [line.strip() for line in lines if line.strip() and not line.startswith("#")]
 
 
-def test_lexize_and_ardovel_stem_agree_with_stem_py(database, word_sample):
+def test_lexize_and_ardovel_stem_agree_with_python(database, word_sample):
+    from ardovel_text import stem_words
+
     words = list(example_words()) + word_sample
     rows = query_json(
         "CREATE TEMP TABLE words (id serial, word text);\n"
         + copy_rows("words (word)", [(word,) for word in words])
-        + "SELECT json_agg(json_build_array(ts_lexize('ardovel', word), ardovel_stem(word)) ORDER BY id)"
-          " FROM words;", database)
+        + "SELECT json_agg(json_build_array(ts_lexize('ardovel', word), ts_lexize('ardovel_search', word),"
+          " ardovel_stem(word)) ORDER BY id) FROM words;", database)
     assert len(rows) == len(words)
+    keys, lemmas = stem_words(words), stem_words(words, lemmas=True, fold=True)
     wrong = []
-    for word, (lexemes, stem) in zip(words, rows):
-        expected = ardovel.stem_py(word)
-        # An empty stem is a known token that indexes nothing: {} and not NULL.
-        if lexemes != ([expected] if expected else []) or stem != expected:
-            wrong.append((word, lexemes, stem, expected))
+    for word, key, lemma, (lexemes, lemma_lexemes, stem) in zip(words, keys, lemmas, rows):
+        # An empty key is a known token that indexes nothing: {} and not NULL.
+        if (lexemes, lemma_lexemes, stem) != ([key] if key else [], [lemma] if lemma else [], ardovel.stem_py(word)):
+            wrong.append((word, lexemes, lemma_lexemes, stem))
     assert not wrong, wrong[:20]
 
 
@@ -70,12 +72,11 @@ def mixed_texts(count, length):
     return texts
 
 
-@pytest.mark.parametrize("stop_words", [False, True], ids=["all words", "stop words"])
-def test_to_tsvector_holds_the_keys_analyze_gives(database, stop_words):
+@pytest.mark.parametrize("config", ["ardovel", "ardovel_stop", "ardovel_search"])
+def test_to_tsvector_holds_the_keys_analyze_gives(database, config):
     from ardovel_text import SERBIAN_STOPWORDS, analyze
 
     texts = TRICKY_TEXTS + mixed_texts(400, 16)
-    config = "ardovel_stop" if stop_words else "ardovel"
     rows = query_json(
         "CREATE TEXT SEARCH DICTIONARY ardovel_stop (TEMPLATE = ardovel, StopWords = ardovel);\n"
         "CREATE TEXT SEARCH CONFIGURATION ardovel_stop (COPY = ardovel);\n"
@@ -85,9 +86,10 @@ def test_to_tsvector_holds_the_keys_analyze_gives(database, stop_words):
         + f"SELECT json_agg((SELECT coalesce(json_object_agg(lexeme, cardinality(positions)), '{{}}')"
           f" FROM unnest(to_tsvector('{config}', body))) ORDER BY id) FROM texts;\n"
           "DROP TEXT SEARCH CONFIGURATION ardovel_stop; DROP TEXT SEARCH DICTIONARY ardovel_stop;", database)
-    stop_set = SERBIAN_STOPWORDS if stop_words else None
+    options = {"ardovel": {}, "ardovel_stop": {"stopwords": SERBIAN_STOPWORDS},
+               "ardovel_search": {"lemmas": True, "fold": True}}[config]
     wrong = [(text, got) for text, got in zip(texts, rows)
-             if got != dict(collections.Counter(analyze(text, stopwords=stop_set)))]
+             if got != dict(collections.Counter(analyze(text, **options)))]
     assert not wrong, wrong[:3]
 
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ardovel/keys.hpp"
-#include "ardovel/stem.hpp"
+#include "ardovel/analyzer.hpp"
 #include "ardovel_text/stopword_argument.hpp"
 #include "ardovel_text/text_utf8.hpp"
 #include "binding/errors.hpp"
@@ -173,15 +173,25 @@ Outcome<TextKeys> find_keys(const char* function, TextUtf8& text, const Analyzer
   return PyError::fetch_pending();
 }
 
+// The options every function of the module takes, as keyword arguments.
+Outcome<AnalyzerOptions> options_of(PyObject* stopwords, bool lemmas, bool fold) {
+  if (lemmas && !lexicon_available()) {
+    return PyError::with_message(PyExc_ValueError,
+                                 "lemmas=True needs the lexicon, and this build of ardovel has none "
+                                 "(it was built without Debian's hunspell-sr)");
+  }
+  return stop_words_argument(stopwords).and_then([&](StopWords stop_words) -> Outcome<AnalyzerOptions> {
+    return AnalyzerOptions{std::move(stop_words), lemmas, fold};
+  });
+}
+
 // analyze() and tokenize(): the arguments are read with the lock held, the
 // keys found without it, and the result built with it again.
 template <Offsets offsets>
-Outcome<OwnedRef> text_call(const char* function, py::StrObject text, PyObject* stopwords) {
+Outcome<OwnedRef> text_call(const char* function, py::StrObject text, PyObject* stopwords, bool lemmas, bool fold) {
   TextUtf8 units(text.str);
-  return stop_words_argument(stopwords)
-      .and_then([&](StopWords stop_words) {
-        return find_keys(function, units, AnalyzerOptions{std::move(stop_words)}, offsets, text.str);
-      })
+  return options_of(stopwords, lemmas, fold)
+      .and_then([&](AnalyzerOptions options) { return find_keys(function, units, options, offsets, text.str); })
       .and_then([](TextKeys found) {
         if constexpr (offsets == Offsets::keep) {
           return token_list(found);
@@ -191,19 +201,19 @@ Outcome<OwnedRef> text_call(const char* function, py::StrObject text, PyObject* 
       });
 }
 
-Outcome<OwnedRef> analyze_impl(py::StrObject text, PyObject* stopwords) {
-  return text_call<Offsets::skip>("analyze", text, stopwords);
+Outcome<OwnedRef> analyze_impl(py::StrObject text, PyObject* stopwords, bool lemmas, bool fold) {
+  return text_call<Offsets::skip>("analyze", text, stopwords, lemmas, fold);
 }
 
-Outcome<OwnedRef> tokenize_impl(py::StrObject text, PyObject* stopwords) {
-  return text_call<Offsets::keep>("tokenize", text, stopwords);
+Outcome<OwnedRef> tokenize_impl(py::StrObject text, PyObject* stopwords, bool lemmas, bool fold) {
+  return text_call<Offsets::keep>("tokenize", text, stopwords, lemmas, fold);
 }
 
-// One item of stem_words' argument: its stem as a new `str`.
-Outcome<OwnedRef> stem_of_item(PyObject* word, std::size_t index, Stemmer& stemmer) {
+// One item of stem_words' argument: its key as a new `str`.
+Outcome<OwnedRef> stem_of_item(PyObject* word, std::size_t index, Analyzer& analyzer) {
   if (PyUnicode_Check(word)) {
     if (const auto text = py::utf8_of(word)) {
-      OwnedRef stem = OwnedRef::steal(py::str_from_utf8(stemmer.stem(*text)));
+      OwnedRef stem = OwnedRef::steal(py::str_from_utf8(analyzer.key(*text)));
       if (!stem) return PyError::fetch_pending();
       return stem;
     }
@@ -213,11 +223,10 @@ Outcome<OwnedRef> stem_of_item(PyObject* word, std::size_t index, Stemmer& stemm
 
 // A list or tuple is read in place, its items borrowed: nothing in the loop
 // runs Python code or lets another thread in, so the items cannot go away.
-Outcome<OwnedRef> stem_sequence(PyObject* words) {
+Outcome<OwnedRef> stem_sequence(PyObject* words, Analyzer& stemmer) {
   const Py_ssize_t count = PySequence_Fast_GET_SIZE(words);
   OwnedRef result = OwnedRef::steal(PyList_New(count));
   if (!result) return PyError::fetch_pending();
-  Stemmer stemmer;
   for (Py_ssize_t index = 0; index < count; ++index) {
     auto stem = stem_of_item(PySequence_Fast_GET_ITEM(words, index), static_cast<std::size_t>(index), stemmer);
     if (!stem.ok()) return stem;
@@ -226,12 +235,11 @@ Outcome<OwnedRef> stem_sequence(PyObject* words) {
   return result;
 }
 
-Outcome<OwnedRef> stem_iterable(PyObject* words) {
+Outcome<OwnedRef> stem_iterable(PyObject* words, Analyzer& stemmer) {
   OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(words));
   if (!iterator) return py::name_the_argument(PyError::fetch_pending(), "words");
   OwnedRef result = OwnedRef::steal(PyList_New(0));
   if (!result) return PyError::fetch_pending();
-  Stemmer stemmer;
   for (std::size_t index = 0;; ++index) {
     // Owned while its stem is made: the stem may point into the word.
     OwnedRef word = OwnedRef::steal(PyIter_Next(iterator.get()));
@@ -245,30 +253,38 @@ Outcome<OwnedRef> stem_iterable(PyObject* words) {
   }
 }
 
-// stem_words(words): stem_py over any iterable, minus a call per word.
-Outcome<OwnedRef> stem_words_impl(PyObject* words) {
-  if (PyList_CheckExact(words) || PyTuple_CheckExact(words)) return stem_sequence(words);
-  return stem_iterable(words);
+// stem_words(words): each word's key, taken whole, over any iterable, minus
+// a call per word.
+Outcome<OwnedRef> stem_words_impl(PyObject* words, PyObject* stopwords, bool lemmas, bool fold) {
+  return options_of(stopwords, lemmas, fold).and_then([&](AnalyzerOptions options) {
+    Analyzer analyzer(std::move(options));
+    if (PyList_CheckExact(words) || PyTuple_CheckExact(words)) return stem_sequence(words, analyzer);
+    return stem_iterable(words, analyzer);
+  });
 }
 
 // pattern_terms(pattern): the alternatives a typed pattern stands for.
-Outcome<OwnedRef> pattern_terms_impl(std::string_view pattern) {
-  OwnedRef result = OwnedRef::steal(PyList_New(0));
-  if (!result) return PyError::fetch_pending();
-  bool failed = false;
-  Analyzer().pattern_terms(pattern, [&](std::string_view term) {
-    OwnedRef str = OwnedRef::steal(py::str_from_utf8(term));
-    failed = !str || PyList_Append(result.get(), str.get()) != 0;
-    return !failed;
+Outcome<OwnedRef> pattern_terms_impl(std::string_view pattern, bool lemmas, bool fold) {
+  return options_of(nullptr, lemmas, fold).and_then([&](AnalyzerOptions options) -> Outcome<OwnedRef> {
+    OwnedRef result = OwnedRef::steal(PyList_New(0));
+    if (!result) return PyError::fetch_pending();
+    bool failed = false;
+    Analyzer(std::move(options)).pattern_terms(pattern, [&](std::string_view term) {
+      OwnedRef str = OwnedRef::steal(py::str_from_utf8(term));
+      failed = !str || PyList_Append(result.get(), str.get()) != 0;
+      return !failed;
+    });
+    if (failed) return PyError::fetch_pending();
+    return result;
   });
-  if (failed) return PyError::fetch_pending();
-  return result;
 }
 
 constexpr std::string_view text_parameter[] = {"text"};
 constexpr std::string_view words_parameter[] = {"words"};
 constexpr std::string_view pattern_parameter[] = {"pattern"};
-constexpr py::KeywordOnlyParameter text_options[] = {{"stopwords", false, "None"}};
+constexpr py::KeywordOnlyParameter text_options[] = {
+    {"stopwords", false, "None"}, {"lemmas", false, "False"}, {"fold", false, "False"}};
+constexpr py::KeywordOnlyParameter key_options[] = {{"lemmas", false, "False"}, {"fold", false, "False"}};
 
 constexpr py::CallSignature analyze_signature{
     .function_name = "analyze",
@@ -296,8 +312,10 @@ constexpr py::CallSignature stem_words_signature{
     .positional_names = words_parameter,
     .positional_only_count = 0,
     .required_positional_count = 1,
-    .keyword_only = {},
-    .doc = "[ardovel.stem_py(word) for word in words], empty stems included, without a Python call per word.",
+    .keyword_only = text_options,
+    .doc = "The key of each word, taken whole, as analyze() would give it for a text of that one token; empty "
+           "keys included, without a Python call per word. With no options, the key is ardovel.stem_py(word) "
+           "of the word in NFKC.",
 };
 constexpr py::CallSignature pattern_terms_signature{
     .function_name = "pattern_terms",
@@ -305,7 +323,7 @@ constexpr py::CallSignature pattern_terms_signature{
     .positional_names = pattern_parameter,
     .positional_only_count = 0,
     .required_positional_count = 1,
-    .keyword_only = {},
+    .keyword_only = key_options,
     .doc = "The terms a pattern typed in a query stands for, as alternatives: a trailing * makes it the start "
            "of a word, and * and ? inside it are wildcards.\n\n"
            ">>> pattern_terms(\"kupus*\")\n['kupuh*', 'kupus*']",
