@@ -149,8 +149,15 @@ struct AnalyzerOptions {
   bool fold = false;
 };
 
-// Whether this build carries the lexicon that lemma keys need (Meson option
-// `lemmas`). Without it an analyzer asked for lemmas gives stems.
+// The lexicon that lemma keys need is a file the build makes from Debian's
+// hunspell-sr (ardovel_lexicon.bin; Meson option `lemmas`), installed beside
+// each front end that uses it. A host says once where it lies, before the
+// first key; the core maps it read-only, so processes share its pages.
+// Returns false when a path was named already (the first stays).
+bool set_lexicon_file(std::string_view path) noexcept;
+
+// Whether the lexicon is there to use. Without it an analyzer asked for
+// lemmas gives stems, so front ends refuse `lemmas` first.
 [[nodiscard]] bool lexicon_available() noexcept;
 
 // One term a query stands for.

@@ -8,7 +8,9 @@
 // encoding, stemming (ordered parallel shares), output, progress, and run,
 // which ties them together.
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -22,6 +24,35 @@
 
 namespace ardovel::cli {
 namespace {
+
+// The lexicon: where ARDOVEL_LEXICON says, or beside the program (in its
+// build), or in the Python package of the environment it is installed in
+// (bin/ beside lib/pythonX.Y/site-packages/ardovel_text/, or Debian's
+// dist-packages).
+void find_lexicon() {
+  constexpr std::string_view name = "ardovel_lexicon.bin";
+  if (const char* given = std::getenv("ARDOVEL_LEXICON"); given != nullptr && *given != '\0') {
+    (void)set_lexicon_file(given);
+    return;
+  }
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return;
+  const std::filesystem::path here = program.parent_path();
+  const std::string python = std::string("python") + ARDOVEL_PYTHON_VERSION;
+  const std::filesystem::path candidates[] = {
+      here / name,
+      here / ".." / "lib" / python / "site-packages" / "ardovel_text" / name,
+      here / ".." / "lib" / python / "dist-packages" / "ardovel_text" / name,
+      here / ".." / "lib" / "python3" / "dist-packages" / "ardovel_text" / name,
+  };
+  for (const std::filesystem::path& candidate : candidates) {
+    if (std::filesystem::is_regular_file(candidate, error)) {
+      (void)set_lexicon_file(candidate.string());
+      return;
+    }
+  }
+}
 
 int usage_error(const std::string& message) {
   report({message, "\nTry 'ardovel-stem --help' for more information."});
@@ -52,8 +83,10 @@ int main_checked(int argc, char** argv) {
     }
   }
   const Mode mode = options.pairs ? Mode::pairs : options.tokens ? Mode::tokens : Mode::lines;
+  if (options.lemmas) find_lexicon();
   if (options.lemmas && !lexicon_available()) {
-    return usage_error("--lemmas needs the lexicon, and this build has none (it was built without hunspell-sr)");
+    return usage_error("--lemmas needs the lexicon file ardovel_lexicon.bin, which is not installed with this "
+                       "program (it is built from hunspell-sr); ARDOVEL_LEXICON may name where it is");
   }
   const AnalyzerOptions analyzer_options{options.stopwords ? StopWords::serbian() : StopWords(), options.lemmas,
                                          options.fold};

@@ -6,7 +6,7 @@
 #endif
 #include <cstring>
 
-#include "lexicon/embedded.hpp"
+#include "lexicon/data.hpp"
 #include "lexicon/format.hpp"
 #include "stemmer/normalise.hpp"
 #include "stemmer/stem.hpp"
@@ -86,7 +86,7 @@ Lexicon::Lexicon(std::span<const unsigned char> bytes) noexcept {
 }
 
 const Lexicon& Lexicon::embedded() noexcept {
-  static const Lexicon lexicon(lexicon_data::embedded());
+  static const Lexicon lexicon(lexicon_data::bytes());
   return lexicon;
 }
 

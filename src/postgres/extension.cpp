@@ -30,6 +30,8 @@ extern "C" {
 
 PG_MODULE_MAGIC;
 
+PGDLLEXPORT void _PG_init(void);
+
 PGDLLEXPORT Datum ardovel_dict_init(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_dict_lexize(PG_FUNCTION_ARGS);
 PGDLLEXPORT Datum ardovel_stem(PG_FUNCTION_ARGS);
@@ -168,6 +170,16 @@ Options read_options(List* given) {
 }
 
 }  // namespace
+
+// The lexicon lies with PostgreSQL's other text-search data, which
+// `make postgres-install` puts it beside; every backend maps the same file.
+extern "C" void _PG_init(void) {
+  char share[MAXPGPATH];
+  get_share_path(my_exec_path, share);
+  char path[MAXPGPATH];
+  snprintf(path, sizeof path, "%s/tsearch_data/ardovel_lexicon.bin", share);
+  ardovel::postgres::set_lexicon_file(path);
+}
 
 extern "C" Datum ardovel_dict_init(PG_FUNCTION_ARGS) {
   // Init also runs when CREATE TEXT SEARCH DICTIONARY checks the options,

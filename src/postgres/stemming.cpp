@@ -52,6 +52,8 @@ Status copy(std::string_view key, KeyCopy& out) noexcept {
 
 }  // namespace
 
+void set_lexicon_file(const char* path) noexcept { (void)ardovel::set_lexicon_file(path); }
+
 bool lexicon_available() noexcept { return ardovel::lexicon_available(); }
 
 Status make_dictionary(const char* const* words, std::size_t count, bool lemmas, bool fold,

@@ -50,7 +50,8 @@ class Dictionary;
 Status make_dictionary(const char* const* words, std::size_t count, bool lemmas, bool fold,
                        Dictionary** made) noexcept;
 
-// Whether this build carries the lexicon that lemmas need.
+// Where the lexicon file lies, and whether it is there to use.
+void set_lexicon_file(const char* path) noexcept;
 bool lexicon_available() noexcept;
 void destroy_dictionary(Dictionary* dictionary) noexcept;
 
