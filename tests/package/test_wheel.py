@@ -20,6 +20,10 @@ def test_wheel_holds_the_modules_the_stubs_and_the_program():
         "ardovel.cpython-311-x86_64-linux-gnu.so",
         "ardovel-stubs/__init__.pyi",
         "ardovel_text/ardovel_sqlite.so",
+        # The lemma lexicon, once for the module, the extension and the
+        # program, with the dictionary's licence beside it.
+        "ardovel_text/ardovel_lexicon.bin",
+        "ardovel_text/LICENSE-hunspell-sr",
         "ardovel-0.1.0.data/scripts/ardovel-stem",
         "ardovel_text/__init__.py",
         "ardovel_text/_native.cpython-311-x86_64-linux-gnu.so",
