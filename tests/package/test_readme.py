@@ -38,9 +38,9 @@ CONSOLE_BLOCKS = blocks("console")
 
 
 def test_readme_has_the_examples_it_promises():
-    # Whoosh; scikit-learn and NLTK; Dask; SQLite. The command line twice,
-    # and the sqlite3 shell.
-    assert len(PYTHON_BLOCKS) == 4
+    # Whoosh; scikit-learn and NLTK; SQLite. The command line twice, and the
+    # sqlite3 shell.
+    assert len(PYTHON_BLOCKS) == 3
     assert len(CONSOLE_BLOCKS) == 3
     assert len(README.read_text(encoding="utf-8").splitlines()) <= 350
 
