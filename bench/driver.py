@@ -15,6 +15,7 @@ import datetime
 import json
 import os
 import platform
+import shutil
 import statistics
 import subprocess
 import sys
@@ -80,6 +81,9 @@ def texts(build, data):
     memory = [run_json([PYTHON, str(HERE / "text_bench.py"), "memory", *modules, str(data / "text-100MB.txt")])
               for _ in range(SCALING_RUNS)]
     speed["memory_x"] = max(m["peak_above_kib"] * 1024 / m["utf8_bytes"] for m in memory)
+    if "analyze_lemmas_fold" in speed["seconds"]:
+        speed["lexicon"] = run_json([PYTHON, str(HERE / "text_bench.py"), "lexicon", *modules,
+                                     str(data / "running-10MB.txt")])
     speed["memory_hwm_reset"] = all(m["hwm_reset"] for m in memory)
     return speed
 
@@ -109,6 +113,28 @@ def text_rows(x):
          verdict(threads_ratio <= 0.7)),
         ("ardovel_text: peak memory of `analyze` on 100 MB above the input `str`, times the UTF-8 size",
          f"{x['memory_x']:.2f}", "", "", "<= 4x", verdict(x["memory_x"] <= 4)),
+    ] + lemma_rows(x)
+
+
+def lemma_rows(x):
+    """The lemma key's cost, when the build has the lexicon."""
+    sec = x["seconds"]
+    if "analyze_lemmas_fold" not in sec:
+        return [("lemma keys", "not built (no hunspell-sr)", "", "", "", "")]
+    lemmas = sec["analyze_lemmas_fold"]
+    over_stems, over_pystemmer = lemmas / sec["analyze"], sec["pystemmer"] / lemmas
+    lexicon = x["lexicon"]
+    size_mb, resident_mb = lexicon["file_bytes"] / 1e6, lexicon["resident_kib"] * 1024 / 1e6
+    return [
+        ("ardovel_text: `analyze(text, lemmas=True, fold=True)`, running text (10 MB), seconds", f"{lemmas:.3f}",
+         f"`analyze(text)`: {sec['analyze']:.3f}", f"{over_stems:.2f}x the time", "<= 1.6x",
+         verdict(over_stems <= 1.6)),
+        ("ardovel_text: the same against PyStemmer", f"{lemmas:.3f}", f"the PyStemmer pipeline: {sec['pystemmer']:.3f}",
+         f"{over_pystemmer:.1f}x faster", ">= 6x faster", verdict(over_pystemmer >= 6)),
+        ("the lexicon file (added to the wheel, which stores it uncompressed), MB", f"{size_mb:.2f}", "", "",
+         "<= 12", verdict(size_mb <= 12)),
+        ("the lexicon's resident pages after keying the 10 MB text with lemmas, MB", f"{resident_mb:.2f}", "", "",
+         "<= 16", verdict(resident_mb <= 16)),
     ]
 
 
@@ -124,6 +150,15 @@ def cli(build):
             done = subprocess.run(command + [str(script)], capture_output=True, text=True)
             return (done.stdout + done.stderr).strip()
     return None
+
+
+def quality(build):
+    """Lemma-match and pair measures of stems, lemmas, lemmas with folding
+    and Snowball, on the development treebank and on held-out paradigms."""
+    done = subprocess.run([PYTHON, str(HERE / "lemma_quality.py"), "--build", str(build), "--content"],
+                          capture_output=True, text=True)
+    said = (done.stdout + done.stderr).strip()
+    return said if done.returncode == 0 else f"(not measured: {(said.splitlines() or ['exit status'])[-1]})"
 
 
 def search(build, data):
@@ -144,7 +179,11 @@ def realistic(build, data):
     done = subprocess.run([str(HERE.parent / "tools" / "test-postgres.sh"), str(build), "run", PYTHON,
                            str(HERE / "search_realistic.py"), str(build), str(data)], capture_output=True, text=True)
     said = (done.stdout + done.stderr).strip()
-    return said if done.returncode == 0 else f"(not measured: {(said.splitlines() or ['exit status'])[-1]})"
+    if done.returncode != 0:
+        return f"(not measured: {(said.splitlines() or ['exit status'])[-1]})"
+    # The search-quality page shows this run's chart.
+    shutil.copyfile(data / "search_realistic.png", HERE.parent / "docs" / "search-quality.png")
+    return said + "\n\nChart: docs/search-quality.png"
 
 
 def cpu_model():
@@ -171,6 +210,7 @@ def main():
     x = texts(build, data)
     cli_report = cli(build)
     fts5 = sqlite_fts5(build, data)["seconds"]
+    quality_report = quality(build)
     search_report = search(build, data)
     realistic_report = realistic(build, data)
 
@@ -237,6 +277,7 @@ def main():
         lines += ["", "(peak memory: the kernel refused to reset the high-water mark; the figures overstate the peak)"]
     if cli_report:
         lines += ["", "Command-line tool (bench/cli_bench.py):", "", "```", cli_report, "```"]
+    lines += ["", "Conflation quality, content words (bench/lemma_quality.py):", "", quality_report]
     lines += ["", "Search engines (bench/search_bench.py):", "", search_report]
     lines += ["", "Search on sentences as people write them (bench/search_realistic.py):", "", realistic_report]
     print("\n" + "\n".join(lines))

@@ -41,6 +41,8 @@ LABELS = {
     "naj, Latin": "\"naj\" form indexed,\nsearched without \"naj\",\nin Latin",
 }
 SPEED_RUNS = 3
+FIRST_KEY_RUNS = 9
+FIRST_KEY_CONFIGS = ("serbian", "ardovel", "ardovel_search")
 
 CYRILLIC_TO_LATIN = dict(zip(
     "абвгдђежзијклљмнњопрстћуфхцчџш",
@@ -180,6 +182,25 @@ def postgres_speed():
     return {"seconds": seconds, "lexemes": dict(zip(order, map(int, lexemes)))}
 
 
+def postgres_first_key(runs=FIRST_KEY_RUNS):
+    """Milliseconds of a fresh backend's first to_tsvector with a
+    configuration (loading its library and, for ardovel_search, mapping the
+    lexicon), and of its second; medians over fresh sessions. A call with
+    'simple' goes first, so that the catalog lookups every text-search call
+    makes in a new backend are not counted against the configuration."""
+    first = {config: [] for config in FIRST_KEY_CONFIGS}
+    second = {config: [] for config in FIRST_KEY_CONFIGS}
+    for _ in range(runs):
+        for config in FIRST_KEY_CONFIGS:
+            out = psql("\\timing on\nSELECT to_tsvector('simple', 'kućama');\n"
+                       + f"SELECT to_tsvector('{config}', 'kućama');\n" * 2)
+            times = [float(line.split()[1]) for line in out.splitlines() if line.startswith("Time: ")]
+            first[config].append(times[1])
+            second[config].append(times[2])
+    return {config: {"first_ms": statistics.median(first[config]), "second_ms": statistics.median(second[config])}
+            for config in FIRST_KEY_CONFIGS}
+
+
 def draw(results, path):
     import matplotlib
     matplotlib.use("Agg")
@@ -221,6 +242,15 @@ def report(figures):
                        if shares is not None)
     lines += ["", f"Documents of other lemmas returned per search, same script (mean): {others}", ""]
     ours, theirs = speed["seconds"]["ardovel"], speed["seconds"]["serbian"]
+    first = figures["postgres_first_key"]
+    lines += [f"PostgreSQL, a fresh backend's first key: to_tsvector of one word, ms, median of {FIRST_KEY_RUNS}"
+              " fresh sessions, after one call with 'simple' (the first call loads the library, and ardovel_search maps"
+              " the lexicon)", "",
+              "| configuration | first call | second call | target | |", "|---|---|---|---|---|"]
+    for config, ms in first.items():
+        target = ("<= 5 ms", "holds" if ms["first_ms"] <= 5 else "MISSED") if config == "ardovel_search" else ("", "")
+        lines.append(f"| {config} | {ms['first_ms']:.2f} | {ms['second_ms']:.2f} | {target[0]} | {target[1]} |")
+    lines += [""]
     lines += [f"PostgreSQL indexing: to_tsvector over {speed['mb']:.0f} MB of running text, one process,"
               f" median of {SPEED_RUNS} interleaved runs", "",
               "| configuration | seconds | MB/s | ratio | target | |", "|---|---|---|---|---|---|",
@@ -246,10 +276,12 @@ def main():
     results["ardovel in PostgreSQL"] = postgres_recall("ardovel", searches)
     results["PostgreSQL serbian"] = postgres_recall("serbian", searches)
     speed = postgres_speed()
+    first_key = postgres_first_key()
     speed["mb"] = len(text.encode("utf-8")) / 1e6
     if chart:
         draw(results, chart)
-    figures = {"cases": {kind: len(p) for kind, p in searches.items()}, "recall": results, "postgres_speed": speed}
+    figures = {"cases": {kind: len(p) for kind, p in searches.items()}, "recall": results, "postgres_speed": speed,
+               "postgres_first_key": first_key}
     (data / "search.json").write_text(json.dumps(figures, indent=1))
     print(report(figures))
 

@@ -15,7 +15,8 @@ Engines: ardovel's FTS5 tokenizer under each spec it accepts, FTS5's own
 unicode61 with diacritics removed, a Lucene-like chain in Python (lower
 case, Snowball Serbian, then bald folding), and PostgreSQL's Snowball
 `serbian` when run through tools/test-postgres.sh (it sets PGHOST). Prints
-Markdown and writes OUT_DIR/search_realistic.json.
+Markdown and writes OUT_DIR/search_realistic.json and a chart,
+OUT_DIR/search_realistic.png.
 """
 import json
 import os
@@ -140,8 +141,8 @@ def lucene_like(docs, queries):
     return found
 
 
-def psql(sql):
-    done = subprocess.run(["psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1"], input=sql,
+def psql(sql, database="search_realistic"):
+    done = subprocess.run(["psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-d", database], input=sql,
                           capture_output=True, text=True, check=False)
     if done.returncode != 0:
         raise RuntimeError(done.stderr)
@@ -152,9 +153,8 @@ def postgres(docs, queries, config):
     def rows(table, items):
         return f"COPY {table} FROM STDIN;\n" + "".join(f"{i}\t{text}\n" for i, text in items) + "\\.\n"
     psql("DROP DATABASE IF EXISTS search_realistic;\n"
-         "CREATE DATABASE search_realistic TEMPLATE template0 ENCODING 'UTF8' LOCALE 'C.UTF-8';")
-    os.environ["PGDATABASE"] = "search_realistic"
-    out = psql("SET client_min_messages = warning;\n"
+         "CREATE DATABASE search_realistic TEMPLATE template0 ENCODING 'UTF8' LOCALE 'C.UTF-8';", "postgres")
+    out = psql("SET client_min_messages = warning;\nCREATE EXTENSION ardovel;\n"
                "CREATE TABLE docs (id int, body text);\nCREATE TABLE queries (id int, body text);\n"
                + rows("docs", docs.items()) + rows("queries", enumerate(queries))
                + f"SELECT q.id, d.id FROM queries q JOIN docs d"
@@ -243,6 +243,32 @@ def table(results, searches):
     return "\n".join(lines)
 
 
+def draw(results, path):
+    """Recall, recall of searches without diacritics and precision, one
+    group of bars per engine that was measured."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    engines = {name: r for name, r in results["engines"].items() if not isinstance(r, str)}
+    measures = [("recall", "recall"), ("recall_bald_queries", "recall, searches without diacritics"),
+                ("precision", "precision")]
+    fig, ax = plt.subplots(figsize=(8, 4.2), dpi=110)
+    width = 0.8 / len(measures)
+    for n, (key, label) in enumerate(measures):
+        shares = [100 * (r[key] or 0) for r in engines.values()]
+        bars = ax.barh([k + (n - 1) * width for k in range(len(engines))], shares, width, label=label)
+        ax.bar_label(bars, fmt="%.0f", fontsize=7, padding=1)
+    ax.set_yticks(range(len(engines)), [name.replace(", tokenize = ", "\n") for name in engines], fontsize=7)
+    ax.invert_yaxis()
+    ax.set_xlim(0, 108)
+    ax.set_title(f"{results['searches']} one-word searches over {results['documents']} documents", fontsize=10)
+    ax.legend(fontsize=7, loc="upper center", bbox_to_anchor=(0.4, -0.13), ncol=3, frameon=False)
+    ax.spines[["top", "right"]].set_visible(False)
+    fig.tight_layout()
+    fig.savefig(path)
+
+
 def main():
     build, out = Path(sys.argv[1]), Path(sys.argv[2])
     sentences, searches = load()
@@ -259,9 +285,9 @@ def main():
             found[name] = "not available" if extension.exists() else f"not available: no {extension}"
     found["FTS5 unicode61 remove_diacritics 2"] = fts5(docs, queries, "unicode61 remove_diacritics 2")
     found["Lucene-like: lower case, Snowball Serbian, bald folding"] = lucene_like(docs, queries)
-    found["PostgreSQL serbian (Snowball)"] = (
-        postgres(docs, queries, "serbian") if os.environ.get("PGHOST")
-        else "not measured: run through tools/test-postgres.sh")
+    for name, config in (("PostgreSQL ardovel_search", "ardovel_search"), ("PostgreSQL serbian (Snowball)", "serbian")):
+        found[name] = (postgres(docs, queries, config) if os.environ.get("PGHOST")
+                       else "not measured: run through tools/test-postgres.sh")
 
     results = {"sentences": len(sentences), "documents": len(docs), "searches": len(searches),
                "engines": {name: f if isinstance(f, str) else figures(searches, f, wanted)
@@ -274,6 +300,7 @@ def main():
             break
     out.mkdir(parents=True, exist_ok=True)
     (out / "search_realistic.json").write_text(json.dumps(results, indent=1, ensure_ascii=False), encoding="utf-8")
+    draw(results, out / "search_realistic.png")
     print(table(results, searches))
 
 

@@ -2,6 +2,7 @@
 
     python3 text_bench.py speed MODULE_DIR TEXT_MODULE_DIR TEXT_FILE [REPEATS]
     python3 text_bench.py memory MODULE_DIR TEXT_MODULE_DIR TEXT_FILE
+    python3 text_bench.py lexicon MODULE_DIR TEXT_MODULE_DIR TEXT_FILE
 
 speed: the contenders take turns within each repeat over the same text;
 medians of CPU time. Then one thread analysing two texts (the text and its
@@ -14,9 +15,13 @@ memory: in a fresh process, the peak resident memory of one analyze call
 above what the process held just before it (the input `str` included), as
 bench/scaling.py measures stem_py.
 
-Both print JSON.
+lexicon: in a fresh process, the size of the lexicon file and how much of
+it is resident once analyze(lemmas=True, fold=True) has keyed the whole text.
+
+All print JSON.
 """
 import json
+import os
 import re
 import statistics
 import sys
@@ -35,14 +40,23 @@ def speed(text, repeats):
     snowball = Stemmer.Stemmer("serbian")
     snowball.maxCacheSize = 0
     words = re.findall(r"\w+", text)
+    try:
+        ardovel_text.analyze("", lemmas=True)
+    except ValueError:  # built without the lexicon
+        lemmas = False
+    else:
+        lemmas = True
     contenders = {
         "analyze": lambda: ardovel_text.analyze(text),
+        "analyze_lemmas_fold": lambda: ardovel_text.analyze(text, lemmas=True, fold=True),
         "tokenize": lambda: ardovel_text.tokenize(text),
         "findall_stem_py": lambda: [stem_py(t) for t in re.findall(r"\w+", text)],
         "pystemmer": lambda: snowball.stemWords(re.findall(r"\w+", text.lower())),
         "stem_words": lambda: ardovel_text.stem_words(words),
         "stem_py_loop": lambda: [stem_py(w) for w in words],
     }
+    if not lemmas:
+        del contenders["analyze_lemmas_fold"]
     # A first pass gives every word its UTF-8 form, as its first use would.
     for run in contenders.values():
         run()
@@ -112,11 +126,31 @@ def memory(path):
             "peak_above_kib": peak_kib - before_kib, "hwm_reset": reset}
 
 
+def lexicon(path):
+    """File size and resident pages of the mapped lexicon after a whole text."""
+    import ardovel_text
+
+    with open(path, encoding="utf-8") as f:
+        ardovel_text.analyze(f.read(), lemmas=True, fold=True)
+    size = resident = 0
+    mapping = None
+    with open("/proc/self/smaps", encoding="utf-8") as smaps:
+        for line in smaps:
+            head = line.split()
+            if "-" in head[0] and len(head) >= 5:  # a mapping's first line
+                mapping = head[5] if len(head) > 5 else None
+                if mapping and mapping.endswith("ardovel_lexicon.bin"):
+                    size = os.path.getsize(mapping)
+            elif head[0] == "Rss:" and mapping and mapping.endswith("ardovel_lexicon.bin"):
+                resident += int(head[1])
+    return {"file_bytes": size, "resident_kib": resident}
+
+
 def main():
     mode, module_dir, text_module_dir, path = sys.argv[1:5]
     sys.path[:0] = [module_dir, text_module_dir]
-    if mode == "memory":
-        print(json.dumps(memory(path)))
+    if mode in ("memory", "lexicon"):
+        print(json.dumps((memory if mode == "memory" else lexicon)(path)))
         return
     repeats = int(sys.argv[5]) if len(sys.argv) > 5 else 5
     with open(path, encoding="utf-8") as f:
