@@ -394,7 +394,9 @@ namespace {
 //     only capitalised entries give ("godine" is "godina", not "Godin");
 //  5. a key some reading reaches by inflection over one reached only by
 //     derivation;
-//  6. the key with more readings of this form (entries that agree);
+//  6. the key more entries give this form (entries that agree; a paradigm
+//     that makes one form twice, "sedniči" as imperative and aorist, is
+//     still one entry);
 //  7. the key whose entries have fewer affix groups, on the whole the more
 //     frequent, plainer words;
 //  8. the shorter key, then the first in byte order, so the choice is
@@ -405,7 +407,7 @@ struct Candidate {
   std::string_view key;  // into the readings
   bool inflected = false;
   bool common = false;
-  std::size_t readings = 0;
+  std::size_t entries = 0;
   std::size_t fewest_flags = ~std::size_t{0};
   std::uint64_t evidence = 0;
   bool held_by_other = false;
@@ -429,7 +431,7 @@ bool preferred(const Candidate& a, const Candidate& b) {
   if (a_itself != b_itself) return a_itself;
   if (a.common != b.common) return a.common;
   if (a.inflected != b.inflected) return a.inflected;
-  if (a.readings != b.readings) return a.readings > b.readings;
+  if (a.entries != b.entries) return a.entries > b.entries;
   if (a.fewest_flags != b.fewest_flags) return a.fewest_flags < b.fewest_flags;
   if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
   return a.key < b.key;
@@ -445,8 +447,8 @@ bool capitalised(const std::string& word) {
 using Evidence = std::unordered_map<std::string, std::uint64_t>;
 
 // Each form's range of readings, in form order (the readings sorted by form,
-// then key). Sorted vectors and binary search: hash maps of millions of
-// strings cost the build more time than the searches do.
+// then key, then entry). Sorted vectors and binary search: hash maps of
+// millions of strings cost the build more time than the searches do.
 struct Range {
   std::size_t begin, end;
   bool single;  // one key
@@ -455,7 +457,8 @@ struct Range {
 std::vector<Range> sort_into_ranges(std::vector<Reading>& readings) {
   std::sort(readings.begin(), readings.end(), [](const Reading& a, const Reading& b) {
     if (a.form != b.form) return a.form < b.form;
-    return a.key < b.key;
+    if (a.key != b.key) return a.key < b.key;
+    return a.entry < b.entry;
   });
   std::vector<Range> ranges;
   for (std::size_t begin = 0; begin < readings.size();) {
@@ -537,12 +540,13 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
     std::vector<Candidate> candidates;
     for (std::size_t k = range.begin; k < range.end; ++k) {
       const Reading& r = readings[k];
-      if (candidates.empty() || candidates.back().key != r.key) candidates.push_back({r.key});
+      const bool fresh = candidates.empty() || candidates.back().key != r.key;
+      if (fresh) candidates.push_back({r.key});
       Candidate& c = candidates.back();
+      if (fresh || readings[k - 1].entry != r.entry) ++c.entries;
       c.inflected = c.inflected || !r.derived;
       c.itself = c.itself || r.lemma_itself;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
-      ++c.readings;
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
     }
     for (Candidate& c : candidates) {
