@@ -57,6 +57,18 @@ TEST(Lexicon, HoldsEveryFormOfAFreshExpansion) {
   };
   check(exact, false);
   check(folded, true);
+
+  // Folding must not lose what the marks tell: a form written with them
+  // keys to its own lemma, folded, whatever the bald form's choice.
+  std::size_t wrong = 0;
+  LemmaScratch scratch;
+  for (const auto& choice : exact) {
+    if (ardovel::lexicon_tool::fold(choice.form) == choice.form) continue;
+    const std::string_view found = ardovel::lemma_key_into(choice.form, true, scratch);
+    if (found != ardovel::lexicon_tool::fold(choice.key) && ++wrong <= 5)
+      ADD_FAILURE() << "folded " << choice.form << ": " << found << ", expected " << choice.key << " folded";
+  }
+  EXPECT_EQ(wrong, 0U);
 }
 
 struct KeyCase {
