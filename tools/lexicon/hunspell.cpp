@@ -392,14 +392,19 @@ namespace {
 //     times min_evidence and ten times its own;
 //  4. a common word over a name: a key some lower-case entry gives over one
 //     only capitalised entries give ("godine" is "godina", not "Godin");
-//  5. a key some reading reaches by inflection over one reached only by
+//  5. a noun or adjective over a verb (an infinitive, "-ti", "-ći"): in
+//     running text a form the two share is more often the noun or
+//     adjective ("prošle" is "prošli", not "proći"; "lepe" is "lep", not
+//     "lepiti"), and the verbs common enough to be the usual reading
+//     ("mora", "može") have the evidence of 2;
+//  6. a key some reading reaches by inflection over one reached only by
 //     derivation;
-//  6. the key more entries give this form (entries that agree; a paradigm
+//  7. the key more entries give this form (entries that agree; a paradigm
 //     that makes one form twice, "sedniči" as imperative and aorist, is
 //     still one entry);
-//  7. the key whose entries have fewer affix groups, on the whole the more
+//  8. the key whose entries have fewer affix groups, on the whole the more
 //     frequent, plainer words;
-//  8. the shorter key, then the first in byte order, so the choice is
+//  9. the shorter key, then the first in byte order, so the choice is
 //     always defined.
 // The order was chosen by measuring on the development treebank: 2 ahead of
 // 3 gives 0.5 points more lemma-match and 1.7 more pair-recall there.
@@ -412,6 +417,7 @@ struct Candidate {
   std::uint64_t evidence = 0;
   bool held_by_other = false;
   bool itself = false;  // some reading is the form of the lemma itself
+  bool verb = false;    // an infinitive, reached by inflection
 };
 
 // Fewer than this many uses is chance in a corpus this small ("рек" is
@@ -430,6 +436,7 @@ bool preferred(const Candidate& a, const Candidate& b) {
   if (outweighs(b, a, a_itself)) return false;
   if (a_itself != b_itself) return a_itself;
   if (a.common != b.common) return a.common;
+  if (a.verb != b.verb) return b.verb;
   if (a.inflected != b.inflected) return a.inflected;
   if (a.entries != b.entries) return a.entries > b.entries;
   if (a.fewest_flags != b.fewest_flags) return a.fewest_flags < b.fewest_flags;
@@ -545,6 +552,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
       Candidate& c = candidates.back();
       if (fresh || readings[k - 1].entry != r.entry) ++c.entries;
       c.inflected = c.inflected || !r.derived;
+      c.verb = c.verb || (!r.derived && (r.key.ends_with("ti") || r.key.ends_with("ći")));
       c.itself = c.itself || r.lemma_itself;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
