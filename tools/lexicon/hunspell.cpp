@@ -300,6 +300,66 @@ std::string entry_lemma(const Dictionary& dictionary, std::uint32_t entry) {
   return normalise_keeping_ije(dictionary.entries[entry].word);
 }
 
+namespace {
+
+// A passive participle's ending and the infinitive endings it may come
+// from, tried in this order: the longer endings first, which undo the
+// consonant changes the participle made ("objavljen" from "objaviti",
+// "obuhvaćen" from "obuhvatiti", "rečen" from "reći").
+constexpr struct {
+  std::string_view participle;
+  std::string_view infinitives[3];
+} participle_endings[] = {
+    {"šnjen", {"sniti"}},
+    {"šćen", {"stiti", "šćiti"}},
+    {"žđen", {"zditi"}},
+    {"pljen", {"piti"}},
+    {"bljen", {"biti"}},
+    {"mljen", {"miti"}},
+    {"vljen", {"viti"}},
+    {"fljen", {"fiti"}},
+    {"njen", {"niti", "njiti"}},
+    {"ljen", {"liti", "ljiti", "leti"}},
+    {"ijen", {"iti"}},
+    {"ćen", {"titi", "ćiti", "ćeti"}},
+    {"đen", {"diti", "điti", "deti"}},
+    {"čen", {"ći", "čiti", "kiti"}},
+    {"šen", {"siti", "šiti", "ći"}},
+    {"žen", {"ziti", "žiti", "ći"}},
+    {"den", {"sti"}},
+    {"ten", {"sti"}},
+    {"sen", {"sti", "ti"}},
+    {"ven", {"ti"}},
+    {"en", {"iti", "eti"}},
+    {"an", {"ati"}},
+    {"t", {"ti"}},
+};
+
+// The verb whose passive participle an adjective entry is ("završen" of
+// "završiti"), or "". The treebank-style lemma of a passive participle is
+// its verb, and a search for the verb should find it. An adjective is one
+// whose paradigm holds the lemma + "a" and + "og"; that also leaves out the
+// adjectives whose "a" comes and goes ("brojan", "brojna"), which look like
+// participles of "-ati" verbs ("brojati") but are not.
+std::string participle_verb(const std::string& lemma, const std::unordered_set<std::string>& forms,
+                            const std::unordered_set<std::string>& verbs) {
+  if (forms.count(lemma + "a") == 0 || forms.count(lemma + "og") == 0) return {};
+  for (const auto& ending : participle_endings) {
+    if (!ends_with(lemma, ending.participle) || lemma.size() < ending.participle.size() + 2) continue;
+    const std::string stem = lemma.substr(0, lemma.size() - ending.participle.size());
+    for (const std::string_view infinitive : ending.infinitives) {
+      if (infinitive.empty()) break;
+      std::string verb = stem + std::string(infinitive);
+      if (verbs.count(verb) != 0) return verb;
+    }
+  }
+  return {};
+}
+
+bool is_infinitive(std::string_view word) { return ends_with(word, "ti") || ends_with(word, "ći"); }
+
+}  // namespace
+
 std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& options) {
   std::unordered_set<std::string> held_out;
   if (options.held_out_lemmas != nullptr)
@@ -307,6 +367,12 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
 
   std::vector<Reading> readings;
   std::unordered_set<std::string> lemmas;
+  std::unordered_set<std::string> verbs;
+  std::unordered_map<std::string, std::string> participle_of;  // adjective lemma -> verb
+  for (const DicEntry& entry : dictionary.entries) {
+    std::string lemma = normalise_keeping_ije(entry.word);
+    if (is_infinitive(lemma) && held_out.count(lemma) == 0) verbs.insert(std::move(lemma));
+  }
   for (std::uint32_t index = 0; index < dictionary.entries.size(); ++index) {
     const DicEntry& entry = dictionary.entries[index];
     const std::string lemma = normalise_keeping_ije(entry.word);
@@ -358,6 +424,13 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
       }
     }
     made.insert(made.end(), prefixed.begin(), prefixed.end());
+    if ((lemma.back() == 'n' || lemma.back() == 't') && participle_of.count(lemma) == 0) {
+      std::unordered_set<std::string> forms;
+      for (const Made& m : made)
+        if (!m.derived) forms.insert(normalise_keeping_ije(m.word));
+      if (std::string verb = participle_verb(lemma, forms, verbs); !verb.empty())
+        participle_of.emplace(lemma, std::move(verb));
+    }
     for (const Made& m : made) {
       std::string form = normalise_keeping_ije(m.word);
       if (form.empty()) continue;
@@ -365,6 +438,13 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
       const bool itself = form == key;
       readings.push_back({std::move(form), std::move(key), index, m.derived, itself});
     }
+  }
+  // A participle's forms key to its verb, whichever of the adjective's
+  // entries made them (its declension and its comparison may be two).
+  for (Reading& reading : readings) {
+    if (reading.derived) continue;
+    const auto verb = participle_of.find(reading.key);
+    if (verb != participle_of.end()) reading.key = verb->second;
   }
   // Keys in ekavian spelling, so that ijekavian and ekavian text meet.
   std::unordered_map<std::string, std::string> ekavian_of;
