@@ -221,12 +221,10 @@ struct Found {
   std::string_view text;
 };
 
-// A normalised spelling in one index (as written or bald): the spelling
-// itself, then its ekavian readings (the dictionary's ijekavian entries
-// cover most ijekavian forms, these the ones it lacks, which are written
-// into scratch.variant). No code when neither is known.
-Found find_reading(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
-  if (const std::uint32_t code = lexicon.find(text, bald)) return {code, text};
+// The ekavian readings of a normalised spelling in one index (as written or
+// bald): the dictionary's ijekavian entries cover most ijekavian forms,
+// these the ones it lacks. A reading found is written into scratch.variant.
+Found find_ekavian(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
   if (text.find("je") == std::string_view::npos) return {};
   static constexpr struct {
     bool short_too;
@@ -239,10 +237,16 @@ Found find_reading(const Lexicon& lexicon, std::string_view text, bool bald, Lem
   return {};
 }
 
+Found find_reading(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (const std::uint32_t code = lexicon.find(text, bald)) return {code, text};
+  return find_ekavian(lexicon, text, bald, scratch);
+}
+
 // The key of a spelling from one index; empty when it is not known (a key
 // never is).
 std::string_view look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
-  const Found found = find_reading(lexicon, text, bald, scratch);
+  if (const std::uint32_t code = lexicon.find(text, bald)) return lexicon.apply(code, text, scratch.key);
+  const Found found = find_ekavian(lexicon, text, bald, scratch);
   return found.code == 0 ? std::string_view{} : lexicon.apply(found.code, found.text, scratch.key);
 }
 
