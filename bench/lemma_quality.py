@@ -49,7 +49,7 @@ def batch_keys(program, words, *args):
 
 def table_keys(tokens, build, lexicon=None):
     """The four key functions over the words of `tokens` (form, lemma)."""
-    sys.path.insert(0, str(build / "src" / "module"))
+    sys.path.insert(0, str(build / "src" / "python"))
     import ardovel
     import Stemmer
 

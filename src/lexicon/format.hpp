@@ -27,6 +27,12 @@
 // written), the same over bald forms (č ć -> c, š -> s, ž -> z, đ -> dj)
 // with bald keys, and the ending tries of the rules for words the lexicon
 // lacks, read off each of the two and walked from a word's last byte.
+//
+// A bald form's code may carry ask_marked: some spelling with marks that
+// folds to it has a lemma of its own ("kuće" is "kuća", though bald "kuce"
+// is more often other words), so a token written with its marks is looked
+// up as written. A code without it is the one every marked spelling's key
+// folds to.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +40,7 @@
 namespace ardovel::lexicon_format {
 
 constexpr std::uint32_t magic_0 = 0x4C445241;  // "ARDL"
-constexpr std::uint32_t magic_1 = 0x31305845;  // "EX01"
+constexpr std::uint32_t magic_1 = 0x32305845;  // "EX02"
 
 enum Header : std::uint32_t {
   h_magic_0,
@@ -58,7 +64,8 @@ enum Header : std::uint32_t {
 };
 
 constexpr std::uint32_t max_edges = 0x7F;
-constexpr std::uint32_t max_code = 0xFFFFFF;
+constexpr std::uint32_t max_code = 0x7FFFFF;
+constexpr std::uint32_t ask_marked = 0x800000;  // beside a bald form's code (above)
 constexpr std::uint32_t max_offset = 0xFFFFFFF;
 constexpr std::uint32_t chain_bit = 0x80;
 constexpr std::uint32_t start_classes = 64;

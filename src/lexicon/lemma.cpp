@@ -175,6 +175,7 @@ std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept
 }
 
 std::string_view Lexicon::apply(std::uint32_t code, std::string_view form, Text& out) const {
+  code &= ~fmt::ask_marked;
   const std::uint32_t shape = codes_[2 * (code - 1)];
   const std::uint32_t cut = shape & 0xFFU;
   const std::uint32_t append = (shape >> 8) & 0xFFU;
@@ -214,12 +215,16 @@ void fold_into(std::string_view text, Text& out) {
 
 namespace {
 
-// The key of a normalised spelling from one index (as written or bald): the
-// spelling itself, then its ekavian readings (the dictionary's ijekavian
-// entries cover most ijekavian forms, these the ones it lacks). Empty when
-// neither is known (a key never is).
-std::string_view look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
-  if (const std::uint32_t code = lexicon.find(text, bald)) return lexicon.apply(code, text, scratch.key);
+// A code found, and the spelling it was found for.
+struct Found {
+  std::uint32_t code = 0;
+  std::string_view text;
+};
+
+// The ekavian readings of a normalised spelling in one index (as written or
+// bald): the dictionary's ijekavian entries cover most ijekavian forms,
+// these the ones it lacks. A reading found is written into scratch.variant.
+Found find_ekavian(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
   if (text.find("je") == std::string_view::npos) return {};
   static constexpr struct {
     bool short_too;
@@ -227,10 +232,22 @@ std::string_view look_up(const Lexicon& lexicon, std::string_view text, bool bal
   } readings[] = {{false, false}, {true, false}, {true, true}};
   for (const auto& reading : readings) {
     if (!ekavian_reading(text, reading.short_too, reading.after_digraph, scratch.variant)) continue;
-    if (const std::uint32_t code = lexicon.find(scratch.variant.view(), bald))
-      return lexicon.apply(code, scratch.variant.view(), scratch.key);
+    if (const std::uint32_t code = lexicon.find(scratch.variant.view(), bald)) return {code, scratch.variant.view()};
   }
   return {};
+}
+
+Found find_reading(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (const std::uint32_t code = lexicon.find(text, bald)) return {code, text};
+  return find_ekavian(lexicon, text, bald, scratch);
+}
+
+// The key of a spelling from one index; empty when it is not known (a key
+// never is).
+std::string_view look_up(const Lexicon& lexicon, std::string_view text, bool bald, LemmaScratch& scratch) {
+  if (const std::uint32_t code = lexicon.find(text, bald)) return lexicon.apply(code, text, scratch.key);
+  const Found found = find_ekavian(lexicon, text, bald, scratch);
+  return found.code == 0 ? std::string_view{} : lexicon.apply(found.code, found.text, scratch.key);
 }
 
 // A word the lexicon lacks: the rule of its longest known ending, on the
@@ -285,16 +302,24 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
     return key.empty() ? stem_key(token, false, scratch) : key;
   }
   // Bald keys, from the bald forms: one lookup whether or not the word was
-  // typed with its marks. (Looking a marked word up as written first chose
-  // better among lemmas, 90.8% lemma-match on the dev treebank against
-  // 90.0%, but kept both automata warm and cost half as much time again.)
+  // typed with its marks, unless the bald form asks for the marked spelling
+  // (format.hpp), where the marks tell lemmas apart ("kuće", "kuče"). Always
+  // looking a marked word up as written first chose the same keys but kept
+  // both automata warm: a third more time per key.
   const bool marked = !all_ascii(form);
   std::string_view bald = form;
   if (marked) {
     fold_into(form, scratch.bald);
     bald = scratch.bald.view();
   }
-  if (const std::string_view key = look_up(lexicon, bald, true, scratch); !key.empty()) return key;
+  if (Found found = find_reading(lexicon, bald, true, scratch); found.code != 0) {
+    if (marked && (found.code & fmt::ask_marked) != 0) {
+      if (const std::string_view key = look_up(lexicon, form, false, scratch); !key.empty())
+        return folded(key, scratch);
+      found = find_reading(lexicon, bald, true, scratch);  // the variant was written over
+    }
+    return lexicon.apply(found.code, found.text, scratch.key);
+  }
   const std::string_view key = marked ? apply_rule(lexicon, superlative_base(form), false, scratch)
                                       : apply_rule(lexicon, superlative_base(bald), true, scratch);
   return key.empty() ? stem_key(token, true, scratch) : folded(key, scratch);

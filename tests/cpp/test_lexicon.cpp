@@ -57,6 +57,18 @@ TEST(Lexicon, HoldsEveryFormOfAFreshExpansion) {
   };
   check(exact, false);
   check(folded, true);
+
+  // Folding must not lose what the marks tell: a form written with them
+  // keys to its own lemma, folded, whatever the bald form's choice.
+  std::size_t wrong = 0;
+  LemmaScratch scratch;
+  for (const auto& choice : exact) {
+    if (ardovel::lexicon_tool::fold(choice.form) == choice.form) continue;
+    const std::string_view found = ardovel::lemma_key_into(choice.form, true, scratch);
+    if (found != ardovel::lexicon_tool::fold(choice.key) && ++wrong <= 5)
+      ADD_FAILURE() << "folded " << choice.form << ": " << found << ", expected " << choice.key << " folded";
+  }
+  EXPECT_EQ(wrong, 0U);
 }
 
 struct KeyCase {
@@ -76,8 +88,11 @@ TEST(Lexicon, KeysMeetAcrossSpellings) {
       {"a derived word keeps its own lemma", {"srpskog", "srpskim", "srpski"}, "srpski", false},
       {"an ethnonym is not its country", {"Srbima", "Srbin"}, "srbin", false},
       {"comparison: degrees of one adjective", {"mlađi", "mlađeg"}, "mlad", false},
+      {"a passive participle is a form of its verb", {"objavljen", "objavljenog", "objaviti"}, "objaviti", false},
+      {"a noun or adjective over a verb", {"prošle", "prošlog", "prošli"}, "prošli", false},
       {"folding finds the undiacritised spelling", {"sisanje", "šišanje", "ШИШАЊЕ"}, "sisanje", true},
       {"folding spells đ as dj", {"djak", "đak", "đaka"}, "djak", true},
+      {"one entry making a form twice is one vote", {"sednici", "sednicu"}, "sednica", true},
       {"no letters or digits, no key", {"!!!", "„”"}, "", false},
   };
   for (const KeyCase& c : cases)

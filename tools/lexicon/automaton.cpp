@@ -20,7 +20,7 @@ std::uint32_t AutomatonBuilder::freeze(Open& state) {
   }
   const auto found = register_.find(signature);
   if (found != register_.end()) return found->second;
-  if (state.edges.size() > lexicon_format::max_edges || state.code > lexicon_format::max_code)
+  if (state.edges.size() > lexicon_format::max_edges || (state.code & ~lexicon_format::ask_marked) > lexicon_format::max_code)
     throw std::runtime_error("automaton state too large for the node layout");
   const auto id = static_cast<std::uint32_t>(frozen_.size());
   frozen_.push_back(std::move(state));

@@ -300,6 +300,66 @@ std::string entry_lemma(const Dictionary& dictionary, std::uint32_t entry) {
   return normalise_keeping_ije(dictionary.entries[entry].word);
 }
 
+namespace {
+
+// A passive participle's ending and the infinitive endings it may come
+// from, tried in this order: the longer endings first, which undo the
+// consonant changes the participle made ("objavljen" from "objaviti",
+// "obuhvaćen" from "obuhvatiti", "rečen" from "reći").
+constexpr struct {
+  std::string_view participle;
+  std::string_view infinitives[3];
+} participle_endings[] = {
+    {"šnjen", {"sniti"}},
+    {"šćen", {"stiti", "šćiti"}},
+    {"žđen", {"zditi"}},
+    {"pljen", {"piti"}},
+    {"bljen", {"biti"}},
+    {"mljen", {"miti"}},
+    {"vljen", {"viti"}},
+    {"fljen", {"fiti"}},
+    {"njen", {"niti", "njiti"}},
+    {"ljen", {"liti", "ljiti", "leti"}},
+    {"ijen", {"iti"}},
+    {"ćen", {"titi", "ćiti", "ćeti"}},
+    {"đen", {"diti", "điti", "deti"}},
+    {"čen", {"ći", "čiti", "kiti"}},
+    {"šen", {"siti", "šiti", "ći"}},
+    {"žen", {"ziti", "žiti", "ći"}},
+    {"den", {"sti"}},
+    {"ten", {"sti"}},
+    {"sen", {"sti", "ti"}},
+    {"ven", {"ti"}},
+    {"en", {"iti", "eti"}},
+    {"an", {"ati"}},
+    {"t", {"ti"}},
+};
+
+// The verb whose passive participle an adjective entry is ("završen" of
+// "završiti"), or "". The treebank-style lemma of a passive participle is
+// its verb, and a search for the verb should find it. An adjective is one
+// whose paradigm holds the lemma + "a" and + "og"; that also leaves out the
+// adjectives whose "a" comes and goes ("brojan", "brojna"), which look like
+// participles of "-ati" verbs ("brojati") but are not.
+std::string participle_verb(const std::string& lemma, const std::unordered_set<std::string>& forms,
+                            const std::unordered_set<std::string>& verbs) {
+  if (forms.count(lemma + "a") == 0 || forms.count(lemma + "og") == 0) return {};
+  for (const auto& ending : participle_endings) {
+    if (!ends_with(lemma, ending.participle) || lemma.size() < ending.participle.size() + 2) continue;
+    const std::string stem = lemma.substr(0, lemma.size() - ending.participle.size());
+    for (const std::string_view infinitive : ending.infinitives) {
+      if (infinitive.empty()) break;
+      std::string verb = stem + std::string(infinitive);
+      if (verbs.count(verb) != 0) return verb;
+    }
+  }
+  return {};
+}
+
+bool is_infinitive(std::string_view word) { return ends_with(word, "ti") || ends_with(word, "ći"); }
+
+}  // namespace
+
 std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& options) {
   std::unordered_set<std::string> held_out;
   if (options.held_out_lemmas != nullptr)
@@ -307,6 +367,12 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
 
   std::vector<Reading> readings;
   std::unordered_set<std::string> lemmas;
+  std::unordered_set<std::string> verbs;
+  std::unordered_map<std::string, std::string> participle_of;  // adjective lemma -> verb
+  for (const DicEntry& entry : dictionary.entries) {
+    std::string lemma = normalise_keeping_ije(entry.word);
+    if (is_infinitive(lemma) && held_out.count(lemma) == 0) verbs.insert(std::move(lemma));
+  }
   for (std::uint32_t index = 0; index < dictionary.entries.size(); ++index) {
     const DicEntry& entry = dictionary.entries[index];
     const std::string lemma = normalise_keeping_ije(entry.word);
@@ -358,6 +424,13 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
       }
     }
     made.insert(made.end(), prefixed.begin(), prefixed.end());
+    if ((lemma.back() == 'n' || lemma.back() == 't') && participle_of.count(lemma) == 0) {
+      std::unordered_set<std::string> forms;
+      for (const Made& m : made)
+        if (!m.derived) forms.insert(normalise_keeping_ije(m.word));
+      if (std::string verb = participle_verb(lemma, forms, verbs); !verb.empty())
+        participle_of.emplace(lemma, std::move(verb));
+    }
     for (const Made& m : made) {
       std::string form = normalise_keeping_ije(m.word);
       if (form.empty()) continue;
@@ -365,6 +438,13 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
       const bool itself = form == key;
       readings.push_back({std::move(form), std::move(key), index, m.derived, itself});
     }
+  }
+  // A participle's forms key to its verb, whichever of the adjective's
+  // entries made them (its declension and its comparison may be two).
+  for (Reading& reading : readings) {
+    if (reading.derived) continue;
+    const auto verb = participle_of.find(reading.key);
+    if (verb != participle_of.end()) reading.key = verb->second;
   }
   // Keys in ekavian spelling, so that ijekavian and ekavian text meet.
   std::unordered_map<std::string, std::string> ekavian_of;
@@ -392,12 +472,19 @@ namespace {
 //     times min_evidence and ten times its own;
 //  4. a common word over a name: a key some lower-case entry gives over one
 //     only capitalised entries give ("godine" is "godina", not "Godin");
-//  5. a key some reading reaches by inflection over one reached only by
+//  5. a noun or adjective over a verb (an infinitive, "-ti", "-ći"): in
+//     running text a form the two share is more often the noun or
+//     adjective ("prošle" is "prošli", not "proći"; "lepe" is "lep", not
+//     "lepiti"), and the verbs common enough to be the usual reading
+//     ("mora", "može") have the evidence of 2;
+//  6. a key some reading reaches by inflection over one reached only by
 //     derivation;
-//  6. the key with more readings of this form (entries that agree);
-//  7. the key whose entries have fewer affix groups, on the whole the more
+//  7. the key more entries give this form (entries that agree; a paradigm
+//     that makes one form twice, "sedniči" as imperative and aorist, is
+//     still one entry);
+//  8. the key whose entries have fewer affix groups, on the whole the more
 //     frequent, plainer words;
-//  8. the shorter key, then the first in byte order, so the choice is
+//  9. the shorter key, then the first in byte order, so the choice is
 //     always defined.
 // The order was chosen by measuring on the development treebank: 2 ahead of
 // 3 gives 0.5 points more lemma-match and 1.7 more pair-recall there.
@@ -405,11 +492,12 @@ struct Candidate {
   std::string_view key;  // into the readings
   bool inflected = false;
   bool common = false;
-  std::size_t readings = 0;
+  std::size_t entries = 0;
   std::size_t fewest_flags = ~std::size_t{0};
   std::uint64_t evidence = 0;
   bool held_by_other = false;
   bool itself = false;  // some reading is the form of the lemma itself
+  bool verb = false;    // an infinitive, reached by inflection
 };
 
 // Fewer than this many uses is chance in a corpus this small ("рек" is
@@ -428,8 +516,9 @@ bool preferred(const Candidate& a, const Candidate& b) {
   if (outweighs(b, a, a_itself)) return false;
   if (a_itself != b_itself) return a_itself;
   if (a.common != b.common) return a.common;
+  if (a.verb != b.verb) return b.verb;
   if (a.inflected != b.inflected) return a.inflected;
-  if (a.readings != b.readings) return a.readings > b.readings;
+  if (a.entries != b.entries) return a.entries > b.entries;
   if (a.fewest_flags != b.fewest_flags) return a.fewest_flags < b.fewest_flags;
   if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
   return a.key < b.key;
@@ -445,8 +534,8 @@ bool capitalised(const std::string& word) {
 using Evidence = std::unordered_map<std::string, std::uint64_t>;
 
 // Each form's range of readings, in form order (the readings sorted by form,
-// then key). Sorted vectors and binary search: hash maps of millions of
-// strings cost the build more time than the searches do.
+// then key, then entry). Sorted vectors and binary search: hash maps of
+// millions of strings cost the build more time than the searches do.
 struct Range {
   std::size_t begin, end;
   bool single;  // one key
@@ -455,7 +544,8 @@ struct Range {
 std::vector<Range> sort_into_ranges(std::vector<Reading>& readings) {
   std::sort(readings.begin(), readings.end(), [](const Reading& a, const Reading& b) {
     if (a.form != b.form) return a.form < b.form;
-    return a.key < b.key;
+    if (a.key != b.key) return a.key < b.key;
+    return a.entry < b.entry;
   });
   std::vector<Range> ranges;
   for (std::size_t begin = 0; begin < readings.size();) {
@@ -537,12 +627,14 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
     std::vector<Candidate> candidates;
     for (std::size_t k = range.begin; k < range.end; ++k) {
       const Reading& r = readings[k];
-      if (candidates.empty() || candidates.back().key != r.key) candidates.push_back({r.key});
+      const bool fresh = candidates.empty() || candidates.back().key != r.key;
+      if (fresh) candidates.push_back({r.key});
       Candidate& c = candidates.back();
+      if (fresh || readings[k - 1].entry != r.entry) ++c.entries;
       c.inflected = c.inflected || !r.derived;
+      c.verb = c.verb || (!r.derived && (r.key.ends_with("ti") || r.key.ends_with("ći")));
       c.itself = c.itself || r.lemma_itself;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
-      ++c.readings;
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
     }
     for (Candidate& c : candidates) {

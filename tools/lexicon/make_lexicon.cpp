@@ -121,6 +121,27 @@ void induce(const std::vector<Rated>& rated, std::size_t begin, std::size_t end,
 
 std::string reversed(const std::string& text) { return {text.rbegin(), text.rend()}; }
 
+bool all_ascii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Per bald form (in `folded`'s order), whether a spelling with marks that
+// folds to it keys otherwise than it does (format.hpp: ask_marked).
+std::vector<bool> marked_disagree(const std::vector<Choice>& exact, const std::vector<Choice>& folded) {
+  std::vector<std::pair<std::string, std::string>> marked;  // bald form, bald key
+  for (const Choice& c : exact)
+    if (!all_ascii(c.form)) marked.emplace_back(fold(c.form), fold(c.key));
+  std::sort(marked.begin(), marked.end());
+  std::vector<bool> out(folded.size(), false);
+  std::size_t m = 0;
+  for (std::size_t k = 0; k < folded.size(); ++k) {
+    while (m < marked.size() && marked[m].first < folded[k].form) ++m;
+    for (; m < marked.size() && marked[m].first == folded[k].form; ++m)
+      if (marked[m].second != folded[k].key) out[k] = true;
+  }
+  return out;
+}
+
 int run(int argc, char** argv) {
   if (argc < 6) {
     std::cerr << "usage: make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--counts COUNTS.tsv] "
@@ -175,12 +196,14 @@ int run(int argc, char** argv) {
 
   Codes codes;
   std::vector<std::uint32_t> nodes;
-  const auto build_forms = [&](const std::vector<Choice>& choices, std::vector<Rated>& rated) {
+  const auto build_forms = [&](const std::vector<Choice>& choices, const std::vector<bool>& ask_marked,
+                                std::vector<Rated>& rated) {
     AutomatonBuilder builder(nodes);
     rated.reserve(choices.size());
-    for (const Choice& c : choices) {
+    for (std::size_t k = 0; k < choices.size(); ++k) {
+      const Choice& c = choices[k];
       const std::uint32_t code = codes.of(c.form, c.key);
-      builder.add(c.form, code);
+      builder.add(c.form, ask_marked.empty() || !ask_marked[k] ? code : code | fmt::ask_marked);
       rated.push_back({reversed(c.form), code});
     }
     return builder.finish();
@@ -236,9 +259,10 @@ int run(int argc, char** argv) {
     return offset;
   };
   std::vector<Rated> rated, bald_rated;
-  const std::uint32_t exact_root = build_forms(exact, rated);
+  const std::uint32_t exact_root = build_forms(exact, {}, rated);
   const std::size_t exact_words = nodes.size();
-  const std::uint32_t folded_root = build_forms(folded, bald_rated);
+  const std::vector<bool> ask_marked = marked_disagree(exact, folded);
+  const std::uint32_t folded_root = build_forms(folded, ask_marked, bald_rated);
   const std::size_t folded_words = nodes.size() - exact_words;
   const std::uint32_t rules_root = build_rules(rated);
   const std::uint32_t folded_rules_root = build_rules(bald_rated);
@@ -320,7 +344,9 @@ int run(int argc, char** argv) {
   cpp.close();
   if (!cpp) throw std::runtime_error("cannot write " + cpp_path);
 
-  std::cerr << "make_lexicon: " << exact.size() << " forms, " << folded.size() << " bald forms, " << codes.list().size()
+  std::cerr << "make_lexicon: " << exact.size() << " forms, " << folded.size() << " bald forms ("
+            << std::count(ask_marked.begin(), ask_marked.end(), true) << " asking the marked spelling), "
+            << codes.list().size()
             << " codes, " << rule_endings << " rule endings; bytes: exact " << 4 * exact_words << ", bald "
             << 4 * folded_words << ", rules " << 4 * rules_words << ", codes " << 4 * code_words.size() + pool.size()
             << "\n";
