@@ -71,7 +71,7 @@ def held_out_tokens(build, seed, percent, workdir):
     lexicon = workdir / "held-out.bin"
     held = workdir / "held-out.tsv"
     subprocess.run([str(build / "src" / "lexicon" / "make_lexicon"), str(HUNSPELL / "sr_Latn_RS.dic"),
-                    str(HUNSPELL / "sr_Latn_RS.aff"), "held-out", str(lexicon), str(workdir / "held-out.cpp"),
+                    str(HUNSPELL / "sr_Latn_RS.aff"), "held-out", str(lexicon),
                     "--counts", str(ROOT / "tools" / "lexicon" / "serbian_form_counts.tsv"),
                     "--hold-out", str(seed), str(percent), str(held)], check=True, stderr=subprocess.DEVNULL)
     tokens = []

@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const int repeats = argc > 2 ? std::atoi(argv[2]) : 5;
   std::vector<std::string_view> tokens;
-  ardovel::analysis::TokenScanner<ardovel::analysis::Utf8Input::lenient> scanner(text);
-  for (ardovel::analysis::Token token; scanner.next(token);) tokens.push_back(token.text);
+  ardovel::analysis::TokenScanner<ardovel::Utf8Input::lenient> scanner(text);
+  for (ardovel::Token token; scanner.next(token);) tokens.push_back(token.text);
 
   std::size_t sink = first_size;
   std::vector<double> stem_times, lemma_times, fold_times;

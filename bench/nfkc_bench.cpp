@@ -47,7 +47,7 @@ void finish(Tokens& tokens, const std::vector<std::size_t>& ends) {
 
 void make_tokens(const std::string& text) {
   std::vector<std::size_t> ends[3];
-  ardovel::analysis::for_each_token(text, [&](const ardovel::analysis::Token& token) {
+  ardovel::analysis::for_each_token(text, [&](const ardovel::Token& token) {
     as_written.storage += token.text;
     ends[0].push_back(as_written.storage.size());
 

@@ -85,7 +85,7 @@ Lexicon::Lexicon(std::span<const unsigned char> bytes) noexcept {
   nodes_ = words + nodes_offset;
 }
 
-const Lexicon& Lexicon::embedded() noexcept {
+const Lexicon& Lexicon::installed() noexcept {
   static const Lexicon lexicon(lexicon_data::bytes());
   return lexicon;
 }
@@ -187,7 +187,7 @@ std::string_view Lexicon::apply(std::uint32_t code, std::string_view form, Text&
   return out.view();
 }
 
-bool lexicon_available() noexcept { return Lexicon::embedded().available(); }
+bool lexicon_available() noexcept { return Lexicon::installed().available(); }
 
 void fold_into(std::string_view text, Text& out) {
   out.clear();
@@ -326,7 +326,7 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
 }
 
 std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch) {
-  return lemma_key_into(Lexicon::embedded(), token, fold, scratch);
+  return lemma_key_into(Lexicon::installed(), token, fold, scratch);
 }
 
 }  // namespace ardovel

@@ -1,7 +1,8 @@
 // The lemma key: one token to its dictionary form, in lower-case ekavian
 // Latin, so that a search for any form of a word (Cyrillic or Latin,
 // ekavian or ijekavian) finds the others. Built over hunspell-sr's Latin
-// dictionary, expanded at build time into constant data (format.hpp).
+// dictionary, expanded at build time into one read-only file (format.hpp)
+// that every process maps.
 #pragma once
 
 #include <cstddef>
@@ -29,9 +30,10 @@ class Lexicon {
   // An empty or malformed block gives a lexicon that is not available.
   explicit Lexicon(std::span<const unsigned char> bytes) noexcept;
 
-  // The one built into the core; not available when the build had no
-  // dictionary (Meson option `lemmas`).
-  [[nodiscard]] static const Lexicon& embedded() noexcept;
+  // The installed lexicon file, mapped on first use; not available when
+  // the build had no dictionary (Meson option `lemmas`) or the file cannot
+  // be read.
+  [[nodiscard]] static const Lexicon& installed() noexcept;
 
   [[nodiscard]] bool available() const noexcept { return nodes_ != nullptr; }
   // What made the data: generator, dictionary version and checksums,
@@ -74,7 +76,7 @@ class Lexicon {
 // is bald Latin (č ć -> c, š -> s, ž -> z, đ -> dj) and undiacritised
 // spellings are found ("sisanje" keys as "šišanje"). Empty when the token
 // has no letters or digits. The view points into `scratch` (or into
-// constant data).
+// the mapped lexicon).
 [[nodiscard]] std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch);
 [[nodiscard]] std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold,
                                               LemmaScratch& scratch);

@@ -30,7 +30,7 @@ std::string key_of(std::string_view word, bool fold = false) {
 // A changed dictionary or generator without a rebuild fails here.
 TEST(Lexicon, HoldsEveryFormOfAFreshExpansion) {
   if (!ardovel::lexicon_available()) GTEST_SKIP() << "built without the lexicon (option lemmas)";
-  const Lexicon& lexicon = Lexicon::embedded();
+  const Lexicon& lexicon = Lexicon::installed();
   const std::string metadata(lexicon.metadata());
   EXPECT_NE(metadata.find(ardovel::lexicon_tool::sha256_of_file(dic_path)), std::string::npos) << metadata;
   EXPECT_NE(metadata.find(ardovel::lexicon_tool::sha256_of_file(aff_path)), std::string::npos) << metadata;
@@ -103,7 +103,7 @@ TEST(Lexicon, KeysMeetAcrossSpellings) {
 // longest known ending, else the stem.
 TEST(Lexicon, WordsItLacks) {
   if (!ardovel::lexicon_available()) GTEST_SKIP() << "built without the lexicon (option lemmas)";
-  const Lexicon& lexicon = Lexicon::embedded();
+  const Lexicon& lexicon = Lexicon::installed();
   const struct {
     const char* word;
     const char* key;

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
   }
   std::vector<std::uint32_t> storage;
-  const ardovel::Lexicon* lexicon = &ardovel::Lexicon::embedded();
+  const ardovel::Lexicon* lexicon = &ardovel::Lexicon::installed();
   ardovel::Lexicon loaded{std::span<const unsigned char>{}};
   if (!path.empty()) {
     std::ifstream in(path, std::ios::binary);

@@ -1,8 +1,7 @@
-// Expands hunspell-sr's Latin dictionary at build time into the lexicon's
-// constant data (layout: src/lexicon/format.hpp), and a C++ file that
-// embeds it in the core.
+// Expands hunspell-sr's Latin dictionary at build time into the lexicon
+// file that the core maps (layout: src/lexicon/format.hpp).
 //
-//   make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--counts COUNTS.tsv] [--hold-out SEED PERCENT HELD.tsv]
+//   make_lexicon DIC AFF VERSION OUT.bin [--counts COUNTS.tsv] [--hold-out SEED PERCENT HELD.tsv]
 //                [--dump FORMS.tsv]
 //
 // --counts names the word counts (tools/lexicon/serbian_form_counts.tsv)
@@ -15,7 +14,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -144,14 +142,14 @@ std::vector<bool> marked_disagree(const std::vector<Choice>& exact, const std::v
 
 int run(int argc, char** argv) {
   if (argc < 6) {
-    std::cerr << "usage: make_lexicon DIC AFF VERSION OUT.bin OUT.cpp [--counts COUNTS.tsv] "
+    std::cerr << "usage: make_lexicon DIC AFF VERSION OUT.bin [--counts COUNTS.tsv] "
                  "[--hold-out SEED PERCENT HELD.tsv] [--dump FORMS.tsv]\n";
     return 2;
   }
-  const std::string dic = argv[1], aff = argv[2], version = argv[3], bin_path = argv[4], cpp_path = argv[5];
+  const std::string dic = argv[1], aff = argv[2], version = argv[3], bin_path = argv[4];
   std::string held_path, dump_path, counts_path;
   unsigned seed = 0, percent = 0;
-  for (int k = 6; k < argc; ++k) {
+  for (int k = 5; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--hold-out" && k + 3 < argc) {
       seed = static_cast<unsigned>(std::stoul(argv[k + 1]));
@@ -321,28 +319,6 @@ int run(int argc, char** argv) {
   bin << pool << meta;
   bin.close();
   if (!bin) throw std::runtime_error("cannot write " + bin_path);
-
-  // The embedding: the assembler reads the file into read-only data, so the
-  // compiler never parses a multi-megabyte literal and every process maps
-  // the same pages.
-  std::ofstream cpp(cpp_path);
-  cpp << "// " << meta << "\n"
-      << "#include \"lexicon/embedded.hpp\"\n\n"
-      << "asm(\".section .rodata.ardovel_lexicon,\\\"a\\\",@progbits\\n\"\n"
-      << "    \".balign 64\\n\"\n"
-      << "    \"ardovel_lexicon_begin:\\n\"\n"
-      << "    \".incbin \\\"" << std::filesystem::absolute(bin_path).string() << "\\\"\\n\"\n"
-      << "    \"ardovel_lexicon_end:\\n\"\n"
-      << "    \".previous\\n\");\n\n"
-      << "extern \"C\" const unsigned char ardovel_lexicon_begin[];\n"
-      << "extern \"C\" const unsigned char ardovel_lexicon_end[];\n\n"
-      << "namespace ardovel::lexicon_data {\n"
-      << "std::span<const unsigned char> embedded() noexcept {\n"
-      << "  return {ardovel_lexicon_begin, static_cast<std::size_t>(ardovel_lexicon_end - ardovel_lexicon_begin)};\n"
-      << "}\n"
-      << "}  // namespace ardovel::lexicon_data\n";
-  cpp.close();
-  if (!cpp) throw std::runtime_error("cannot write " + cpp_path);
 
   std::cerr << "make_lexicon: " << exact.size() << " forms, " << folded.size() << " bald forms ("
             << std::count(ask_marked.begin(), ask_marked.end(), true) << " asking the marked spelling), "
