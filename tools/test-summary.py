@@ -1,12 +1,19 @@
 """One line from the Meson test logs of the given build folders:
 "release: cpp ok (4), fuzz ok (5), ...; asan: ...", a suite's tests
-counted as ok, skipped (with the reason a skipped test gave) or FAILED."""
+counted as ok, skipped (with the reason a skipped test gave) or FAILED.
+What each failed test said of its failures goes to stderr first, so that
+the last lines of a run (all a remote check may show) say what failed."""
 import collections
 import json
 import pathlib
 import re
 import subprocess
 import sys
+
+
+# pytest's and GoogleTest's summaries of a failure, and a sanitizer's
+FAILURE_LINE = re.compile(r"^(FAILED |ERROR |E   |\[  FAILED  \]|==\d+==ERROR|SUMMARY: )")
+MOST_LINES = 12
 
 
 def suite_of(build):
@@ -32,6 +39,11 @@ def suites(build):
             found = re.findall(r"skipped: (.*)", test.get("stdout", "") + test.get("stderr", ""))
             reason = found[-1].strip() if found else ""
         results[suite].append((test["result"], reason))
+        if test["result"] not in ("OK", "SKIP", "EXPECTEDFAIL"):
+            said = test.get("stdout", "") + test.get("stderr", "")
+            lines = [l for l in said.splitlines() if FAILURE_LINE.match(l)] or said.strip().splitlines()[-5:]
+            print(f"{pathlib.Path(build).name} {test['name']}: {test['result']}", *lines[:MOST_LINES],
+                  sep="\n  ", file=sys.stderr)
     parts = []
     for suite, outcomes in results.items():
         failed = sum(result not in ("OK", "SKIP", "EXPECTEDFAIL") for result, _ in outcomes)
