@@ -130,8 +130,8 @@ void text_tokenize(benchmark::State& state) {
 
 // One whole pass outside the timing, after a first one has grown the
 // scratch texts, counts the heap allocations of a warm analyzer.
-void text_analyze(benchmark::State& state, ardovel::StopWords stop_words) {
-  ardovel::Analyzer analyzer(ardovel::AnalyzerOptions{std::move(stop_words)});
+void text_analyze(benchmark::State& state, ardovel::AnalyzerOptions options) {
+  ardovel::Analyzer analyzer(std::move(options));
   std::size_t tokens = 0;
   const auto walk = [&] {
     tokens = 0;
@@ -172,9 +172,14 @@ void text_snowball_over_tokens(benchmark::State& state) {
 void register_text_benchmarks() {
   using ardovel::StopWords;
   benchmark::RegisterBenchmark("text_tokenize", text_tokenize)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("text_analyze", text_analyze, StopWords())->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("text_analyze_stopwords", text_analyze, StopWords::serbian())
+  using ardovel::AnalyzerOptions;
+  benchmark::RegisterBenchmark("text_analyze", text_analyze, AnalyzerOptions{})->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("text_analyze_stopwords", text_analyze, AnalyzerOptions{StopWords::serbian()})
       ->Unit(benchmark::kMillisecond);
+  if (ardovel::lexicon_available())
+    benchmark::RegisterBenchmark("text_analyze_lemmas_fold", text_analyze,
+                                 AnalyzerOptions{.stop_words = StopWords(), .lemmas = true, .fold = true})
+        ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("text_snowball_over_tokens", text_snowball_over_tokens)->Unit(benchmark::kMillisecond);
 }
 

@@ -70,7 +70,8 @@ TokenKind token_kind(std::string_view token) noexcept {
 
 Analyzer::Impl::Impl(AnalyzerOptions chosen)
     : options(std::move(chosen)),
-      stop_words(options.fold ? options.stop_words.with_bald_forms() : options.stop_words) {}
+      stop_words(options.fold ? options.stop_words.with_bald_forms() : options.stop_words),
+      lemmas_in_batches(options.lemmas && Lexicon::installed().available()) {}
 
 std::string_view Analyzer::Impl::equivalent(std::string_view token) { return nfkc(token, nfkc_scratch); }
 
@@ -131,6 +132,10 @@ std::string_view Analyzer::Impl::key(std::string_view written) {
   // whose form has two. So a stem longer than every stop word spares the
   // second normalisation, and most tokens never pay for it. (Lemmas and
   // folded forms may be shorter than their key: they take the long way.)
+  return unless_stopped(found, source);
+}
+
+std::string_view Analyzer::Impl::unless_stopped(std::string_view found, std::string_view source) {
   if (found.empty() || stop_words.empty()) return found;
   if (!options.lemmas && !options.fold && found.size() > stop_words.longest()) return found;
   return stopped(source) ? std::string_view() : found;
@@ -165,9 +170,14 @@ void Analyzer::shrink_scratch(std::size_t most) noexcept {
   impl_->nfkc_scratch.clear_and_shrink(most);
   impl_->fold_scratch.clear_and_shrink(most);
   impl_->normal_fold_scratch.clear_and_shrink(most);
-  for (Text* text : {&impl_->lemma_scratch.form, &impl_->lemma_scratch.bald, &impl_->lemma_scratch.variant,
-                     &impl_->lemma_scratch.key})
-    text->clear_and_shrink(most);
+  const auto shrink = [most](LemmaScratch& scratch) {
+    for (Text* text : {&scratch.form, &scratch.bald, &scratch.variant, &scratch.key}) text->clear_and_shrink(most);
+  };
+  shrink(impl_->lemma_scratch);
+  for (Impl::LemmaSlot& slot : impl_->lemma_slots) {
+    slot.nfkc.clear_and_shrink(most);
+    shrink(slot.scratch);
+  }
 }
 
 // ---- The query side ---------------------------------------------------------

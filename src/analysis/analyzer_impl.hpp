@@ -3,13 +3,16 @@
 // a call through FunctionRef per token).
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "analysis/tokenizer.hpp"
 #include "ardovel/analyzer.hpp"
 #include "ardovel/text.hpp"
 #include "lexicon/lemma.hpp"
+#include "unicode/accents.hpp"
 
 namespace ardovel {
 
@@ -31,6 +34,7 @@ struct Analyzer::Impl {
   template <Utf8Input Input, class Sink>
   bool analyze(std::string_view text, Sink&& sink) {
     analysis::TokenScanner<Input> scanner(text);
+    if (lemmas_in_batches) return analyze_lemmas(scanner, sink);
     for (Token token; scanner.next(token);) {
       const std::string_view found = key(token.text);
       if (found.empty()) {
@@ -41,6 +45,52 @@ struct Analyzer::Impl {
     }
     return true;
   }
+
+  // Lemma keys of up to lemma_batch tokens at a time: their lookups in the
+  // lexicon, which wait on memory at nearly every byte, wait together
+  // (Lexicon::find_each). A token long enough to be interrupted goes alone,
+  // in its turn.
+  template <class Scanner, class Sink>
+  bool analyze_lemmas(Scanner& scanner, Sink& sink) {
+    const Lexicon& lexicon = Lexicon::installed();
+    for (;;) {
+      std::size_t count = 0;
+      Token token;
+      bool more = true;
+      bool long_token = false;
+      while (count < lemma_batch) {
+        if (!scanner.next(token)) {
+          more = false;
+          break;
+        }
+        if (token.text.size() >= interruptible_piece) {
+          long_token = true;
+          break;
+        }
+        LemmaSlot& slot = lemma_slots[count];
+        slot.token = token;
+        slot.source = nfkc_without_accents(token.text, slot.nfkc);
+        lemma_queries[count++] = lemma_query_into(slot.source, options.fold, slot.scratch);
+      }
+      lexicon.find_each({lemma_queries.data(), count}, options.fold, lemma_codes.data());
+      for (std::size_t k = 0; k < count; ++k) {
+        LemmaSlot& slot = lemma_slots[k];
+        const std::string_view found = unless_stopped(
+            lemma_key_from(lexicon, slot.source, options.fold, lemma_codes[k], slot.scratch), slot.source);
+        if (!found.empty() && !analysis::detail::deliver(sink, Term{slot.token, found})) return false;
+      }
+      if (long_token) {
+        const std::string_view found = key(token.text);
+        if (found.empty() && interrupted) return false;
+        if (!found.empty() && !analysis::detail::deliver(sink, Term{token, found})) return false;
+      }
+      if (!more) return true;
+    }
+  }
+
+  // `found`, the bare key of a token made from `source`, or empty when the
+  // token is a stop word.
+  std::string_view unless_stopped(std::string_view found, std::string_view source);
 
   // The token as its key is made from it: itself, or its NFKC in
   // nfkc_scratch when it is not NFKC already.
@@ -58,6 +108,19 @@ struct Analyzer::Impl {
   Text fold_scratch;
   Text normal_fold_scratch;
   LemmaScratch lemma_scratch;
+  // The batches of analyze_lemmas, used when keys are lemmas and the
+  // lexicon is there (without it a lemma key is the stem).
+  static constexpr std::size_t lemma_batch = 16;
+  struct LemmaSlot {
+    Token token;
+    Text nfkc;
+    std::string_view source;
+    LemmaScratch scratch;
+  };
+  bool lemmas_in_batches = false;
+  std::array<LemmaSlot, lemma_batch> lemma_slots;
+  std::array<std::string_view, lemma_batch> lemma_queries;
+  std::array<std::uint32_t, lemma_batch> lemma_codes{};
   Interruption interruption;
   bool interrupted = false;
 };

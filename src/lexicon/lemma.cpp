@@ -1,5 +1,6 @@
 #include "lexicon/lemma.hpp"
 
+#include <algorithm>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -153,6 +154,55 @@ std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
   return code_at(nodes_, node);
 }
 
+void Lexicon::find_each(std::span<const std::string_view> forms, bool bald, std::uint32_t* codes) const noexcept {
+  constexpr std::size_t most = 16;
+  struct Walk {
+    const unsigned char* next;
+    const unsigned char* end;
+    std::uint32_t node;
+  };
+  for (std::size_t done = 0; done < forms.size(); done += most) {
+    const std::size_t count = std::min(most, forms.size() - done);
+    Walk walks[most];
+    std::uint32_t walking = 0;  // a bit per walk still going
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::string_view form = forms[done + k];
+      codes[done + k] = 0;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(form.data());
+      walks[k] = {bytes, bytes + form.size(), bald ? bald_root_ : exact_root_};
+      if (form.size() >= 2) {
+        const std::uint32_t* starts = nodes_ + (bald ? bald_starts_ : exact_starts_);
+        const auto* classes = reinterpret_cast<const unsigned char*>(starts);
+        const std::uint32_t first = classes[bytes[0]];
+        const std::uint32_t second = classes[bytes[1]];
+        if (first == 0 || second == 0) continue;
+        walks[k].node = starts[fmt::start_classes + first * fmt::start_classes + second];
+        if (walks[k].node == fmt::no_start) continue;
+        walks[k].next += 2;
+      }
+      __builtin_prefetch(nodes_ + walks[k].node);
+      walking |= 1U << k;
+    }
+    while (walking != 0) {
+      for (std::uint32_t left = walking; left != 0; left &= left - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(left));
+        Walk& walk = walks[k];
+        if (walk.next == walk.end) {
+          codes[done + k] = code_at(nodes_, walk.node);
+          walking &= ~(1U << k);
+          continue;
+        }
+        walk.node = step(nodes_, walk.node, *walk.next++);
+        if (walk.node == no_node) {
+          walking &= ~(1U << k);
+          continue;
+        }
+        __builtin_prefetch(nodes_ + walk.node);
+      }
+    }
+  }
+}
+
 std::uint32_t Lexicon::rule_for(std::string_view form, bool bald) const noexcept {
   std::uint32_t node = bald ? bald_rules_root_ : rules_root_;
   std::uint32_t found = 0;
@@ -288,17 +338,30 @@ std::string_view stem_key(std::string_view token, bool fold, LemmaScratch& scrat
 
 }  // namespace
 
-std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold, LemmaScratch& scratch) {
-  if (!lexicon.available()) return stem_key(token, fold, scratch);
+std::string_view lemma_query_into(std::string_view token, bool fold, LemmaScratch& scratch) {
   scratch.form.clear();
   char* const at = scratch.form.extend(normalised_capacity(token.size()));
   scratch.form.truncate(normalise_keeping_ije_into(token, at));
   const std::string_view form = scratch.form.view();
+  if (!fold || all_ascii(form)) return form;
+  fold_into(form, scratch.bald);
+  return scratch.bald.view();
+}
+
+std::string_view lemma_key_from(const Lexicon& lexicon, std::string_view token, bool fold, std::uint32_t code,
+                                LemmaScratch& scratch) {
+  const std::string_view form = scratch.form.view();
   if (form.empty()) return {};
 
   if (!fold) {
-    std::string_view key = look_up(lexicon, form, false, scratch);
-    if (key.empty()) key = apply_rule(lexicon, superlative_base(form), false, scratch);
+    std::string_view key;
+    if (code != 0) {
+      key = lexicon.apply(code, form, scratch.key);
+    } else if (const Found found = find_ekavian(lexicon, form, false, scratch); found.code != 0) {
+      key = lexicon.apply(found.code, found.text, scratch.key);
+    } else {
+      key = apply_rule(lexicon, superlative_base(form), false, scratch);
+    }
     return key.empty() ? stem_key(token, false, scratch) : key;
   }
   // Bald keys, from the bald forms: one lookup whether or not the word was
@@ -307,12 +370,8 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
   // looking a marked word up as written first chose the same keys but kept
   // both automata warm: a third more time per key.
   const bool marked = !all_ascii(form);
-  std::string_view bald = form;
-  if (marked) {
-    fold_into(form, scratch.bald);
-    bald = scratch.bald.view();
-  }
-  if (Found found = find_reading(lexicon, bald, true, scratch); found.code != 0) {
+  const std::string_view bald = marked ? scratch.bald.view() : form;
+  if (Found found = code != 0 ? Found{code, bald} : find_ekavian(lexicon, bald, true, scratch); found.code != 0) {
     if (marked && (found.code & fmt::ask_marked) != 0) {
       if (const std::string_view key = look_up(lexicon, form, false, scratch); !key.empty())
         return folded(key, scratch);
@@ -323,6 +382,12 @@ std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, 
   const std::string_view key = marked ? apply_rule(lexicon, superlative_base(form), false, scratch)
                                       : apply_rule(lexicon, superlative_base(bald), true, scratch);
   return key.empty() ? stem_key(token, true, scratch) : folded(key, scratch);
+}
+
+std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold, LemmaScratch& scratch) {
+  if (!lexicon.available()) return stem_key(token, fold, scratch);
+  const std::string_view query = lemma_query_into(token, fold, scratch);
+  return lemma_key_from(lexicon, token, fold, query.empty() ? 0 : lexicon.find(query, fold), scratch);
 }
 
 std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch) {

@@ -42,6 +42,10 @@ class Lexicon {
 
   // The rewrite code (1-based; 0 when absent) of a normalised form.
   [[nodiscard]] std::uint32_t find(std::string_view form, bool bald) const noexcept;
+  // find for each of `forms` into `codes` (as many), the walks taken in
+  // turns: each step of a walk waits on memory, and the steps of different
+  // walks can wait together.
+  void find_each(std::span<const std::string_view> forms, bool bald, std::uint32_t* codes) const noexcept;
   // The code of the longest deciding ending of `form` (0 when none), from
   // the rules read off marked or bald spellings.
   [[nodiscard]] std::uint32_t rule_for(std::string_view form, bool bald) const noexcept;
@@ -80,6 +84,16 @@ class Lexicon {
 [[nodiscard]] std::string_view lemma_key_into(std::string_view token, bool fold, LemmaScratch& scratch);
 [[nodiscard]] std::string_view lemma_key_into(const Lexicon& lexicon, std::string_view token, bool fold,
                                               LemmaScratch& scratch);
+
+// lemma_key_into in two halves, around the lookup that most keys end
+// with, for callers that look many tokens up at once (find_each). The
+// lexicon must be available. lemma_query_into writes the normalised token
+// into `scratch` and gives the spelling to find (bald with `fold`);
+// lemma_key_from gives the key from that lookup's code, with the same
+// token and scratch.
+[[nodiscard]] std::string_view lemma_query_into(std::string_view token, bool fold, LemmaScratch& scratch);
+[[nodiscard]] std::string_view lemma_key_from(const Lexicon& lexicon, std::string_view token, bool fold,
+                                              std::uint32_t code, LemmaScratch& scratch);
 
 // Bald Latin of a lower-case Latin text, into `out`.
 void fold_into(std::string_view text, Text& out);

@@ -358,6 +358,25 @@ TEST(Analyzer, LemmasAndFoldingJoinTheFormsOfAWord) {
   }
 }
 
+// A text keys its lemmas in batches; each must be the key of its token
+// alone, in the token's place, a token long enough to go alone included.
+TEST(Analyzer, ATextsLemmaKeysAreItsTokensKeys) {
+  if (!lexicon_available()) GTEST_SKIP() << "built without the lexicon";
+  std::string text;
+  for (int round = 0; round < 5; ++round)
+    text += "Ђаци su čitali o rijekama i đacima, o rekama; nepoznatijima, kuce KUĆE najlepših 2024 !? ";
+  text += std::string(std::size_t{1} << 20, 'a') + " knjiga ljubav";
+  for (const bool fold : {false, true}) {
+    Analyzer analyzer(AnalyzerOptions{StopWords::serbian(), true, fold});
+    Strings keys, expected;
+    analyzer.analyze(text, [&](const Term& term) { keys.emplace_back(term.key); });
+    ardovel::analysis::for_each_token(text, [&](const Token& token) {
+      if (const std::string_view key = analyzer.key(token.text); !key.empty()) expected.emplace_back(key);
+    });
+    EXPECT_EQ(keys, expected) << fold;
+  }
+}
+
 TEST(Analyzer, FoldedKeysStopTheBaldFormsOfTheStopWords) {
   Analyzer analyzer(AnalyzerOptions{StopWords::serbian(), false, true});
   for (const char* word : {"što", "sto", "ŠTO", "već", "vec", "kroz"}) EXPECT_EQ(analyzer.key(word), "") << word;
