@@ -226,7 +226,7 @@ def main():
     allocs_max = ours["max_allocs_per_call_lt64"]
     tokens, text = c["text_tokenize"], c["text_analyze"]
     text_stop, text_snow = c["text_analyze_stopwords"], c["text_snowball_over_tokens"]
-    text_allocs = max(text["warm_allocs"], text_stop["warm_allocs"])
+    text_allocs = max(c[name]["warm_allocs"] for name in c if name.startswith("text_analyze"))
 
     rows = [
         ("core: `stem_word`, ns/word", f"{ours['ns']:.1f}",
@@ -255,6 +255,10 @@ def main():
          ">= 150 (the CLI's 300 on 2 cores)", verdict(text["mb_s"] >= 150)),
         ("core, running text: the same with the default stop list, MB/s on one core", f"{text_stop['mb_s']:.0f}",
          "", "", "", ""),
+        *([("core, running text: lemma keys, folded (`lemmas`, `fold`), MB/s on one core",
+             f"{c['text_analyze_lemmas_fold']['mb_s']:.0f}", f"stems: {text['mb_s']:.0f}",
+             f"{text['mb_s'] / c['text_analyze_lemmas_fold']['mb_s']:.2f}x the time", "", "")]
+          if "text_analyze_lemmas_fold" in c else []),
         ("heap allocations of a warm `Analyzer` over the whole text", f"{text_allocs:.0f}", "", "", "0",
          verdict(text_allocs == 0)),
         *text_rows(x),
