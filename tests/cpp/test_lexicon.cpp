@@ -89,6 +89,8 @@ TEST(Lexicon, KeysMeetAcrossSpellings) {
       {"an ethnonym is not its country", {"Srbima", "Srbin"}, "srbin", false},
       {"comparison: degrees of one adjective", {"mlađi", "mlađeg"}, "mlad", false},
       {"a passive participle is a form of its verb", {"objavljen", "objavljenog", "objaviti"}, "objaviti", false},
+      {"an ijekavian key with no ekavian lemma meets through an ekavian form", {"Njemačkoj", "Nemačkoj"}, "nemačka", false},
+      {"a \"nje\" that is no reflex stays", {"pitanje", "pitanja"}, "pitanje", false},
       {"a noun or adjective over a verb", {"prošle", "prošlog", "prošli"}, "prošli", false},
       {"folding finds the undiacritised spelling", {"sisanje", "šišanje", "ШИШАЊЕ"}, "sisanje", true},
       {"folding spells đ as dj", {"djak", "đak", "đaka"}, "djak", true},

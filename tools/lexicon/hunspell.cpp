@@ -453,6 +453,58 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
     if (found == ekavian_of.end()) found = ekavian_of.emplace(reading.key, ekavian(reading.key, lemmas)).first;
     reading.key = found->second;
   }
+  // An ijekavian key with no ekavian lemma may still have an ekavian form:
+  // then it keys as that form does, where all the form's readings agree
+  // ("njemački" has no lemma "nemački", but "nemački" is a form of
+  // "nemačka", so "Njemačkoj" meets "Nemačkoj"). The reflex must lie in the
+  // part the form shares with its key: "pitanje" read as "pitane" is a form
+  // of "pitati", but its "nje" was never a reflex, and the noun stays.
+  struct Candidate {
+    std::string form;
+    std::size_t reflex_end;  // just past the last reduced reflex's 'e'
+  };
+  std::unordered_map<std::string, std::vector<Candidate>> tried;  // key -> its readings, most reduced first
+  std::unordered_map<std::string, std::string> keys_of;           // such a reading -> its one key, or ""
+  for (const auto& [key, spelled] : ekavian_of) {
+    if (spelled != key) continue;
+    const std::vector<Reflex> found = reflexes(key);
+    if (found.empty() || found.size() > 6) continue;
+    std::vector<unsigned> masks;
+    for (unsigned mask = 1; mask < (1U << found.size()); ++mask) masks.push_back(mask);
+    std::stable_sort(masks.begin(), masks.end(),
+                     [](unsigned a, unsigned b) { return __builtin_popcount(a) > __builtin_popcount(b); });
+    std::vector<Candidate>& readings_of_key = tried[key];
+    for (const unsigned mask : masks) {
+      const unsigned last = 31U - static_cast<unsigned>(__builtin_clz(mask));
+      std::size_t dropped = 0;
+      for (unsigned k = 0; k < last; ++k)
+        if (mask & (1U << k)) dropped += found[k].long_reflex ? 2 : 1;
+      readings_of_key.push_back({reduce(key, found, mask), found[last].at - dropped + 1});
+      keys_of.emplace(readings_of_key.back().form, std::string());
+    }
+  }
+  constexpr const char* disagree = "\x01";
+  for (const Reading& reading : readings) {
+    const auto found = keys_of.find(reading.form);
+    if (found == keys_of.end() || found->second == disagree) continue;
+    if (found->second.empty()) found->second = reading.key;
+    else if (found->second != reading.key) found->second = disagree;
+  }
+  std::unordered_map<std::string, std::string> through_form;
+  for (const auto& [key, candidates] : tried) {
+    for (const Candidate& candidate : candidates) {
+      const std::string& agreed = keys_of.at(candidate.form);
+      if (agreed.empty() || agreed == disagree || agreed == key) continue;
+      const auto shared = std::mismatch(agreed.begin(), agreed.end(), candidate.form.begin(), candidate.form.end());
+      if (static_cast<std::size_t>(shared.first - agreed.begin()) < candidate.reflex_end) continue;
+      through_form.emplace(key, agreed);
+      break;
+    }
+  }
+  for (Reading& reading : readings) {
+    const auto found = through_form.find(reading.key);
+    if (found != through_form.end()) reading.key = found->second;
+  }
   return readings;
 }
 
