@@ -92,6 +92,7 @@ TEST(Lexicon, KeysMeetAcrossSpellings) {
       {"an ijekavian key with no ekavian lemma meets through an ekavian form", {"Njemačkoj", "Nemačkoj"}, "nemačka", false},
       {"a \"nje\" that is no reflex stays", {"pitanje", "pitanja"}, "pitanje", false},
       {"a noun or adjective over a verb", {"prošle", "prošlog", "prošli"}, "prošli", false},
+      {"... and so when folded, where \"proći\" is spelled \"proci\"", {"prosle", "proslog", "prošle"}, "prosli", true},
       {"folding finds the undiacritised spelling", {"sisanje", "šišanje", "ШИШАЊЕ"}, "sisanje", true},
       {"folding spells đ as dj", {"djak", "đak", "đaka"}, "djak", true},
       {"one entry making a form twice is one vote", {"sednici", "sednicu"}, "sednica", true},

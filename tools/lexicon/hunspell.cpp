@@ -504,6 +504,7 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
   for (Reading& reading : readings) {
     const auto found = through_form.find(reading.key);
     if (found != through_form.end()) reading.key = found->second;
+    reading.infinitive = reading.key.ends_with("ti") || reading.key.ends_with("ći");
   }
   return readings;
 }
@@ -684,7 +685,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
       Candidate& c = candidates.back();
       if (fresh || readings[k - 1].entry != r.entry) ++c.entries;
       c.inflected = c.inflected || !r.derived;
-      c.verb = c.verb || (!r.derived && (r.key.ends_with("ti") || r.key.ends_with("ći")));
+      c.verb = c.verb || (!r.derived && r.infinitive);
       c.itself = c.itself || r.lemma_itself;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
@@ -737,7 +738,7 @@ std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::
   for (const auto& [key, count] : evidence_of(marked, marked_ranges, counts)) evidence[fold(key)] += count;
   std::vector<Reading> folded;
   folded.reserve(readings.size());
-  for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived, r.lemma_itself});
+  for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived, r.lemma_itself, r.infinitive});
   const std::vector<Range> ranges = sort_into_ranges(folded);
   return choose(dictionary, folded, ranges, evidence);
 }

@@ -56,6 +56,7 @@ struct Reading {
   std::uint32_t entry;   // index into Dictionary::entries
   bool derived;          // made by a deriving suffix group or a prefix
   bool lemma_itself;     // the form is the lemma as the entry spells it ("dio", keyed "deo")
+  bool infinitive = false;  // the key is a verb's ("-ti", "-ći"), judged before folding makes "-ći" "-ci"
 };
 
 struct ExpandOptions {
