@@ -504,7 +504,7 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
   for (Reading& reading : readings) {
     const auto found = through_form.find(reading.key);
     if (found != through_form.end()) reading.key = found->second;
-    reading.infinitive = reading.key.ends_with("ti") || reading.key.ends_with("ći");
+    reading.infinitive = is_infinitive(reading.key);
   }
   return readings;
 }
@@ -532,12 +532,15 @@ namespace {
 //     ("mora", "može") have the evidence of 2;
 //  6. a key some reading reaches by inflection over one reached only by
 //     derivation;
-//  7. the key more entries give this form (entries that agree; a paradigm
+//  7. bald, a key whose form is spelled so over one whose form only folds
+//     to it: "pesama" is a form of "pesma" as written, and only folded one
+//     of "peša";
+//  8. the key more entries give this form (entries that agree; a paradigm
 //     that makes one form twice, "sedniči" as imperative and aorist, is
 //     still one entry);
-//  8. the key whose entries have fewer affix groups, on the whole the more
+//  9. the key whose entries have fewer affix groups, on the whole the more
 //     frequent, plainer words;
-//  9. the shorter key, then the first in byte order, so the choice is
+// 10. the shorter key, then the first in byte order, so the choice is
 //     always defined.
 // The order was chosen by measuring on the development treebank: 2 ahead of
 // 3 gives 0.5 points more lemma-match and 1.7 more pair-recall there.
@@ -551,6 +554,7 @@ struct Candidate {
   bool held_by_other = false;
   bool itself = false;  // some reading is the form of the lemma itself
   bool verb = false;    // an infinitive, reached by inflection
+  bool as_written = false;  // some reading's form is spelled as it is, not folded
 };
 
 // Fewer than this many uses is chance in a corpus this small ("рек" is
@@ -571,6 +575,7 @@ bool preferred(const Candidate& a, const Candidate& b) {
   if (a.common != b.common) return a.common;
   if (a.verb != b.verb) return b.verb;
   if (a.inflected != b.inflected) return a.inflected;
+  if (a.as_written != b.as_written) return a.as_written;
   if (a.entries != b.entries) return a.entries > b.entries;
   if (a.fewest_flags != b.fewest_flags) return a.fewest_flags < b.fewest_flags;
   if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
@@ -687,6 +692,7 @@ std::vector<Choice> choose(const Dictionary& dictionary, const std::vector<Readi
       c.inflected = c.inflected || !r.derived;
       c.verb = c.verb || (!r.derived && r.infinitive);
       c.itself = c.itself || r.lemma_itself;
+      c.as_written = c.as_written || !r.folded;
       c.common = c.common || !capitalised(dictionary.entries[r.entry].word);
       c.fewest_flags = std::min(c.fewest_flags, dictionary.entries[r.entry].flags.size());
     }
@@ -738,7 +744,11 @@ std::vector<Choice> choose_folded_keys(const Dictionary& dictionary, const std::
   for (const auto& [key, count] : evidence_of(marked, marked_ranges, counts)) evidence[fold(key)] += count;
   std::vector<Reading> folded;
   folded.reserve(readings.size());
-  for (const Reading& r : readings) folded.push_back({fold(r.form), fold(r.key), r.entry, r.derived, r.lemma_itself, r.infinitive});
+  for (const Reading& r : readings) {
+    std::string form = fold(r.form);
+    const bool marked = form != r.form;
+    folded.push_back({std::move(form), fold(r.key), r.entry, r.derived, r.lemma_itself, r.infinitive, marked});
+  }
   const std::vector<Range> ranges = sort_into_ranges(folded);
   return choose(dictionary, folded, ranges, evidence);
 }

@@ -57,6 +57,7 @@ struct Reading {
   bool derived;          // made by a deriving suffix group or a prefix
   bool lemma_itself;     // the form is the lemma as the entry spells it ("dio", keyed "deo")
   bool infinitive = false;  // the key is a verb's ("-ti", "-ći"), judged before folding makes "-ći" "-ci"
+  bool folded = false;      // the form is a spelling with diacritics, folded bald
 };
 
 struct ExpandOptions {
