@@ -19,6 +19,7 @@ namespace ardovel {
 namespace {
 
 using normalization::class_rank;
+using normalization::load;
 
 // Whether a character of NFKC text may lose an accent: an accent mark
 // itself, or a letter that decomposes to a base and marks among which is an
@@ -87,13 +88,6 @@ constexpr bool common_case_holds() noexcept {
   return true;
 }
 static_assert(common_case_holds());
-
-template <class Word>
-Word load(const unsigned char* bytes) noexcept {
-  Word word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
 
 // Each byte is judged with the one after it, so the bytes are gathered in
 // pairs of eight-byte words, each with the word of the bytes that follow

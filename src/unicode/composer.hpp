@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "unicode/normalization.hpp"
@@ -12,6 +13,15 @@
 #include "ardovel/utf8.hpp"
 
 namespace ardovel::normalization {
+
+// A word of text bytes, wherever it starts: the scans for the common case
+// read the text eight bytes at a time.
+template <class Word>
+Word load(const unsigned char* bytes) noexcept {
+  Word word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
 
 // Takes decomposed characters one at a time, keeps the current starter and
 // the characters after it in canonical order, and writes them out composed

@@ -23,6 +23,7 @@ namespace {
 
 namespace tables = unicode_tables;
 using normalization::properties;
+using normalization::load;
 
 // For each byte value, the bytes after it (by their low six bits) with
 // which it leaves the text NFKC on its own: any byte after ASCII or a
@@ -151,13 +152,6 @@ constexpr bool common_case_holds() noexcept {
   return true;
 }
 static_assert(common_case_holds());
-
-template <class Word>
-Word load(const unsigned char* bytes) noexcept {
-  Word word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
 
 bool passes_common_case(const unsigned char* bytes, std::size_t size) noexcept {
   Verdicts verdicts;

@@ -19,6 +19,7 @@
 #include "analysis/analyzer_impl.hpp"
 #include "ardovel/analyzer.hpp"
 #include "ardovel/utf8.hpp"
+#include "fixture.hpp"
 #include "ardovel/stem.hpp"
 #include "unicode/separator.hpp"
 
@@ -26,49 +27,30 @@ namespace ardovel {
 namespace analysis {
 namespace {
 
-constexpr Character LAST_SCALAR = 0x10FFFF;
-constexpr bool is_scalar(Character c) noexcept { return c < 0xD800 || c > 0xDFFF; }
-
-using Ranges = std::vector<std::pair<Character, Character>>;  // inclusive
+using fixture::is_scalar;
+using fixture::LAST_SCALAR;
 
 // tests/data/unicode_categories.txt: "gc XX" lines, white_space, separator.
 struct Categories {
   std::string version;
-  std::map<std::string, Ranges> sets;
+  std::map<std::string, std::vector<std::pair<Character, Character>>> sets;  // inclusive ranges
 };
-
-Ranges parse_ranges(std::istringstream& fields) {
-  Ranges ranges;
-  for (std::string range; fields >> range;) {
-    const auto dots = range.find("..");
-    const auto first = static_cast<Character>(std::stoul(range.substr(0, dots), nullptr, 16));
-    const auto last = dots == std::string::npos ? first : static_cast<Character>(std::stoul(range.substr(dots + 2), nullptr, 16));
-    ranges.emplace_back(first, last);
-  }
-  return ranges;
-}
 
 const Categories& categories() {
   static const Categories loaded = [] {
     Categories result;
-    std::ifstream file(ARDOVEL_TEST_DATA "/unicode_categories.txt");
-    EXPECT_TRUE(file) << "missing fixture";
-    for (std::string line; std::getline(file, line);) {
-      if (line.empty() || line[0] == '#') continue;
-      std::istringstream fields(line);
-      std::string name;
-      fields >> name;
+    fixture::for_each_line(ARDOVEL_TEST_DATA "/unicode_categories.txt", [&](std::string name, std::istringstream& fields) {
       if (name == "version") {
         fields >> result.version;
-        continue;
+        return;
       }
       if (name == "gc") {
         std::string category;
         fields >> category;
         name += " " + category;
       }
-      result.sets[name] = parse_ranges(fields);
-    }
+      fixture::for_each_range(fields, [&](Character first, Character last) { result.sets[name].emplace_back(first, last); });
+    });
     return result;
   }();
   return loaded;
@@ -76,11 +58,9 @@ const Categories& categories() {
 
 std::vector<bool> members_of(std::initializer_list<std::string> names) {
   std::vector<bool> members(LAST_SCALAR + 1);
-  for (const std::string& name : names) {
-    for (const auto& [first, last] : categories().sets.at(name)) {
+  for (const std::string& name : names)
+    for (const auto& [first, last] : categories().sets.at(name))
       for (Character c = first; c <= last; ++c) members[c] = true;
-    }
-  }
   return members;
 }
 

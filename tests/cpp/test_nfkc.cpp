@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "fixture.hpp"
 #include "reference/reference_stem.hpp"
 #include "unicode/accents.hpp"
 #include "unicode/normalization.hpp"
@@ -20,7 +21,7 @@
 namespace ardovel {
 namespace {
 
-constexpr Character LAST_SCALAR = 0x10FFFF;
+using fixture::LAST_SCALAR;
 
 struct Fixture {
   std::string version;
@@ -30,28 +31,13 @@ struct Fixture {
   std::set<std::tuple<Character, Character, Character>> compositions;
 };
 
-Character parse_hex(const std::string& text) { return static_cast<Character>(std::stoul(text, nullptr, 16)); }
-
-template <class Each>
-void for_each_in_ranges(std::istringstream& fields, Each each) {
-  for (std::string range; fields >> range;) {
-    const auto dots = range.find("..");
-    const Character first = parse_hex(range.substr(0, dots));
-    const Character last = dots == std::string::npos ? first : parse_hex(range.substr(dots + 2));
-    for (Character c = first; c <= last; ++c) each(c);
-  }
-}
+using fixture::for_each_in_ranges;
+using fixture::parse_hex;
 
 Fixture load_fixture() {
   using normalization::QuickCheck;
-  std::ifstream file(ARDOVEL_TEST_DATA "/unicode_normalization.txt");
-  EXPECT_TRUE(file) << "missing fixture";
   Fixture fixture;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string name;
-    fields >> name;
+  fixture::for_each_line(ARDOVEL_TEST_DATA "/unicode_normalization.txt", [&](const std::string& name, std::istringstream& fields) {
     if (name == "version") {
       fields >> fixture.version;
     } else if (name == "class_rank") {
@@ -81,7 +67,7 @@ Fixture load_fixture() {
     } else {
       ADD_FAILURE() << "unknown fixture line " << name;
     }
-  }
+  });
   return fixture;
 }
 

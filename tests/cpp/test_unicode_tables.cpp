@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "ardovel/utf8.hpp"
+#include "fixture.hpp"
 #include "unicode/tables.hpp"
 #include "unicode/unicode.hpp"
 
 namespace ardovel {
 namespace {
 
-constexpr Character LAST_SCALAR = 0x10FFFF;
-constexpr bool is_scalar(Character c) noexcept { return c < 0xD800 || c > 0xDFFF; }
+using fixture::is_scalar;
+using fixture::LAST_SCALAR;
 
 using Membership = std::vector<bool>;
 
@@ -27,28 +28,17 @@ struct Fixture {
   std::map<Character, std::vector<Character>> lower;  // only the code points that change
 };
 
-Character parse_hex(const std::string& text) { return static_cast<Character>(std::stoul(text, nullptr, 16)); }
+using fixture::parse_hex;
 
 Membership parse_ranges(std::istringstream& fields) {
   Membership members(LAST_SCALAR + 1);
-  for (std::string range; fields >> range;) {
-    const auto dots = range.find("..");
-    const Character first = parse_hex(range.substr(0, dots));
-    const Character last = dots == std::string::npos ? first : parse_hex(range.substr(dots + 2));
-    for (Character c = first; c <= last; ++c) members[c] = true;
-  }
+  fixture::for_each_in_ranges(fields, [&](Character c) { members[c] = true; });
   return members;
 }
 
 Fixture load_fixture() {
-  std::ifstream file(ARDOVEL_TEST_DATA "/unicode_properties.txt");
-  EXPECT_TRUE(file) << "missing fixture";
   Fixture fixture;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string name;
-    fields >> name;
+  fixture::for_each_line(ARDOVEL_TEST_DATA "/unicode_properties.txt", [&](const std::string& name, std::istringstream& fields) {
     if (name == "version") {
       fields >> fixture.version;
     } else if (name == "lower") {
@@ -67,7 +57,7 @@ Fixture load_fixture() {
     } else {
       fixture.sets[name] = parse_ranges(fields);
     }
-  }
+  });
   return fixture;
 }
 
