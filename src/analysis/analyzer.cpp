@@ -91,7 +91,7 @@ bool Analyzer::Impl::is_stop_word(std::string_view word) {
 // Canonically and compatibly equivalent tokens get one key: a token is
 // brought to NFKC first (nearly every token is NFKC already, which costs
 // one look at its bytes); a lemma's also loses its accent marks.
-std::string_view Analyzer::Impl::bare_key(std::string_view written, std::string_view& source) {
+std::string_view Analyzer::Impl::bare_key(std::string_view written, std::string_view& source, bool plain) {
   const bool long_token = written.size() >= interruptible_piece;
   if (options.lemmas) {
     source = nfkc_without_accents(written, nfkc_scratch);
@@ -108,7 +108,7 @@ std::string_view Analyzer::Impl::bare_key(std::string_view written, std::string_
     }
     return lemma;
   }
-  source = equivalent(written);
+  source = plain ? written : equivalent(written);
   std::string_view stem;
   if (!long_token) {
     stem = stem_word_into(source, key_scratch);
@@ -123,9 +123,9 @@ std::string_view Analyzer::Impl::bare_key(std::string_view written, std::string_
   return fold_scratch.view();
 }
 
-std::string_view Analyzer::Impl::key(std::string_view written) {
+std::string_view Analyzer::Impl::key(std::string_view written, bool plain) {
   std::string_view source;
-  const std::string_view found = bare_key(written, source);
+  const std::string_view found = bare_key(written, source, plain);
   // No stem is longer than the normalised form it comes from: the later
   // stages only cut the form, or put a one-byte letter for the last one or a
   // shorter fixed stem for the whole, and the "IT" guard keeps two bytes

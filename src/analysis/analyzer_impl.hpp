@@ -19,11 +19,12 @@ namespace ardovel {
 struct Analyzer::Impl {
   explicit Impl(AnalyzerOptions chosen);
 
-  // The key of one token, or an empty view when it is left out.
-  std::string_view key(std::string_view token);
+  // The key of one token, or an empty view when it is left out. `plain`:
+  // the scanner saw that the token is its own NFKC, which spares the look.
+  std::string_view key(std::string_view token, bool plain = false);
   // The same without the stop words; `source` gets the form the key was
   // made from (the token in NFKC, for a lemma also without accent marks).
-  std::string_view bare_key(std::string_view token, std::string_view& source);
+  std::string_view bare_key(std::string_view token, std::string_view& source, bool plain = false);
   // The normalised form of such a source, folded when keys are.
   std::string_view normal_form(std::string_view source);
   bool is_stop_word(std::string_view word);
@@ -36,7 +37,7 @@ struct Analyzer::Impl {
     analysis::TokenScanner<Input> scanner(text);
     if (lemmas_in_batches) return analyze_lemmas(scanner, sink);
     for (Token token; scanner.next(token);) {
-      const std::string_view found = key(token.text);
+      const std::string_view found = key(token.text, scanner.plain());
       if (found.empty()) {
         if (interrupted) return false;
         continue;

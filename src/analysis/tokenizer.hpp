@@ -42,6 +42,11 @@ class TokenScanner {
       : bytes_(reinterpret_cast<const unsigned char*>(text.data())), size_(text.size()), at_(at), chars_(chars) {}
   [[nodiscard]] std::size_t position() const noexcept { return at_; }
   [[nodiscard]] std::size_t chars() const noexcept { return chars_; }
+  // Whether the scan saw that the last token is its own NFKC: all of it
+  // letters and digits of ASCII, Latin with diacritics (U+0100..U+017F) or
+  // Cyrillic (U+0400..U+047F), and none of the few of those NFKC changes.
+  // False only says that the scan could not tell.
+  [[nodiscard]] bool plain() const noexcept { return plain_; }
 
   // Fills `token` with the next token and returns true, or returns false at
   // the end of the text.
@@ -60,6 +65,7 @@ class TokenScanner {
   std::size_t size_;
   std::size_t at_ = 0;     // byte offset of the next unread character
   std::size_t chars_ = 0;  // code points before at_
+  bool plain_ = false;
 };
 
 // Calls `sink(const Token&)` for each token in order. A sink may return

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "analysis/tokenizer.hpp"
+#include "unicode/normalization.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -72,12 +73,33 @@ static_assert(fast_bytes_are_inner());
 
 inline constexpr std::size_t RUN_WIDTH = 16;
 
-// One bit per byte of bytes[0..16): those the scan passes, and the
-// continuation bytes (which start no code point).
+// One bit per byte of bytes[0..16): those the scan passes, the
+// continuation bytes (which start no code point), and what tells whether
+// the passed characters are their own NFKC: leads of U+0100..U+017F, and
+// the second bytes that make the few of those that are not.
 struct RunMasks {
   unsigned pass;
   unsigned continuation;
+  unsigned latin_lead;
+  unsigned suspect;
 };
+
+// What the scan's plainness rests on: of the characters it passes, only
+// those with a lead C4/C5 and one of these second bytes may change under
+// NFKC (ĳ, ŀ, ŉ, ſ and the like).
+constexpr bool is_suspect_second(unsigned byte) noexcept {
+  return byte == 0x80 || byte == 0x89 || byte == 0xB2 || byte == 0xB3 || byte == 0xBF;
+}
+constexpr bool fast_characters_are_nfkc() noexcept {
+  for (Character c = 0x100; c < 0x480; ++c) {
+    const unsigned lead = 0xC0 | (c >> 6);
+    if (!is_fast_lead(lead)) continue;
+    const bool latin = lead == 0xC4 || lead == 0xC5;
+    if (normalization::properties(c) != 0 && !(latin && is_suspect_second(0x80 | (c & 63U)))) return false;
+  }
+  return true;
+}
+static_assert(fast_characters_are_nfkc());
 
 template <Utf8Input Input>
 inline RunMasks run_masks(const unsigned char* bytes) noexcept {
@@ -93,14 +115,21 @@ inline RunMasks run_masks(const unsigned char* bytes) noexcept {
   const __m128i lead = _mm_or_si128(_mm_cmpeq_epi8(pair_lead, _mm_set1_epi8(static_cast<char>(0xC4))),
                                     _mm_cmpeq_epi8(pair_lead, _mm_set1_epi8(static_cast<char>(0xD0))));
   const auto continuation_bits = static_cast<unsigned>(_mm_movemask_epi8(continuation));
+  const auto byte = [](unsigned value) { return _mm_set1_epi8(static_cast<char>(value)); };
+  const auto latin_lead = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(pair_lead, byte(0xC4))));
+  const __m128i odd = _mm_or_si128(v, byte(0x01));
+  const auto suspect = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, byte(0x80)), _mm_cmpeq_epi8(v, byte(0x89))),
+                   _mm_or_si128(_mm_cmpeq_epi8(odd, byte(0xB3)), _mm_cmpeq_epi8(v, byte(0xBF))))));
   if constexpr (Input == Utf8Input::valid) {
     const __m128i pass = _mm_or_si128(alnum, _mm_or_si128(continuation, lead));
-    return {static_cast<unsigned>(_mm_movemask_epi8(pass)), continuation_bits};
+    return {static_cast<unsigned>(_mm_movemask_epi8(pass)), continuation_bits, latin_lead, suspect};
   } else {
     // A lead passes with the continuation byte right after it, and that byte
     // with it; a lead in the last place waits for the next sixteen.
     const unsigned paired = static_cast<unsigned>(_mm_movemask_epi8(lead)) & (continuation_bits >> 1);
-    return {static_cast<unsigned>(_mm_movemask_epi8(alnum)) | paired | (paired << 1), continuation_bits};
+    return {static_cast<unsigned>(_mm_movemask_epi8(alnum)) | paired | (paired << 1), continuation_bits, latin_lead,
+            suspect};
   }
 }
 
@@ -186,6 +215,9 @@ bool TokenScanner<Input>::next(Token& token) noexcept {
   }
   const std::size_t begin = at;
   const std::size_t char_begin = chars;
+  bool plain = true;
+  unsigned latin_lead = 0;
+  unsigned suspect = 0;
   // The separator that ends the token is left for the next call to skip.
   for (;;) {
 #if defined(__SSE2__)
@@ -194,13 +226,17 @@ bool TokenScanner<Input>::next(Token& token) noexcept {
       const auto run = static_cast<unsigned>(std::countr_one(masks.pass));
       const unsigned passed = (1U << run) - 1;
       chars += run - detail::count_bits16(masks.continuation & passed);
+      latin_lead |= masks.latin_lead & passed;
+      suspect |= masks.suspect & passed;
       at += run;
       if (run == detail::RUN_WIDTH) continue;
     } else
 #endif
     {
       const bool* const inner = detail::INNER_BYTES<Input>.inner;
+      const std::size_t from = at;
       while (at < size_ && inner[bytes_[at]]) chars += !utf8::is_continuation(bytes_[at++]);
+      plain = plain && at == from;
       if (at >= size_) break;
     }
     // Mostly the space or punctuation that ends the token.
@@ -209,7 +245,13 @@ bool TokenScanner<Input>::next(Token& token) noexcept {
     if (step.separator) break;
     at += step.length;
     ++chars;
+    plain = false;
   }
+#if defined(__SSE2__)
+  plain_ = plain && (latin_lead == 0 || suspect == 0);
+#else
+  plain_ = false;
+#endif
   at_ = at;
   chars_ = chars;
   token.text = std::string_view(reinterpret_cast<const char*>(bytes_) + begin, at - begin);

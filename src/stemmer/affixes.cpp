@@ -137,7 +137,7 @@ static_assert(suffixes_fit_the_matcher(), "every suffix is 1 to 8 bytes, none 0x
 
 ExceptionOutcome find_exception(std::string_view form) noexcept {
   for (const ExceptionForm& entry : EXCEPTION_FORMS) {
-    if (entry.form != form) continue;
+    if (!same_bytes(entry.form, form)) continue;
     if (entry.stem.empty()) return {ExceptionOutcome::Kind::stop, {}};
     return {ExceptionOutcome::Kind::replace_and_stop, entry.stem};
   }

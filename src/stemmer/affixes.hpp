@@ -2,6 +2,7 @@
 // the exception dictionary and the suffix table. All matching is on bytes.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -9,10 +10,20 @@
 
 namespace ardovel {
 
+// Whether `a` and `b` hold the same bytes. The forms compared here are a few
+// bytes long and compared for every word; a call to memcmp for them, which
+// the compiler may or may not inline away, costs more than this loop.
+[[nodiscard]] constexpr bool same_bytes(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t at = 0; at < a.size(); ++at)
+    if (a[at] != b[at]) return false;
+  return true;
+}
+
 // The form without a leading "naj", or nothing when it does not begin so.
 [[nodiscard]] inline std::optional<std::string_view> strip_superlative(std::string_view form) noexcept {
   constexpr std::string_view prefix = "naj";
-  if (!form.starts_with(prefix)) return std::nullopt;
+  if (form.size() < prefix.size() || !same_bytes(form.substr(0, prefix.size()), prefix)) return std::nullopt;
   return form.substr(prefix.size());
 }
 

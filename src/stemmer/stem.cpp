@@ -68,7 +68,7 @@ class InterruptibleNormalisation {
 template <class Normalisation>
 [[gnu::always_inline]] inline std::string_view run_stages(std::string_view word, Normalisation& normalise) {
   // The guard looks at the raw bytes: only this exact spelling is kept.
-  if (word == "IT") return word;
+  if (same_bytes(word, "IT")) return word;
 
   const EditableForm normalised = normalise(word);
   std::string_view form = normalised.view();
