@@ -258,7 +258,8 @@ def draw(results, path):
     for n, (key, label) in enumerate(measures):
         shares = [100 * (r[key] or 0) for r in engines.values()]
         bars = ax.barh([k + (n - 1) * width for k in range(len(engines))], shares, width, label=label)
-        ax.bar_label(bars, fmt="%.0f", fontsize=7, padding=1)
+        labels = ["n/a" if r[key] is None else f"{100 * r[key]:.0f}" for r in engines.values()]
+        ax.bar_label(bars, labels=labels, fontsize=7, padding=1)
     ax.set_yticks(range(len(engines)), [name.replace(", tokenize = ", "\n") for name in engines], fontsize=7)
     ax.invert_yaxis()
     ax.set_xlim(0, 108)
