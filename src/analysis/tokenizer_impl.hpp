@@ -215,9 +215,10 @@ bool TokenScanner<Input>::next(Token& token) noexcept {
   }
   const std::size_t begin = at;
   const std::size_t char_begin = chars;
-  bool plain = true;
-  unsigned latin_lead = 0;
-  unsigned suspect = 0;
+  // Without SSE2 the scan cannot tell, and these stay unread.
+  [[maybe_unused]] bool plain = true;
+  [[maybe_unused]] unsigned latin_lead = 0;
+  [[maybe_unused]] unsigned suspect = 0;
   // The separator that ends the token is left for the next call to skip.
   for (;;) {
 #if defined(__SSE2__)
