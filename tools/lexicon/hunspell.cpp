@@ -459,11 +459,11 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
   // "nemačka", so "Njemačkoj" meets "Nemačkoj"). The reflex must lie in the
   // part the form shares with its key: "pitanje" read as "pitane" is a form
   // of "pitati", but its "nje" was never a reflex, and the noun stays.
-  struct Candidate {
+  struct EkavianForm {
     std::string form;
     std::size_t reflex_end;  // just past the last reduced reflex's 'e'
   };
-  std::unordered_map<std::string, std::vector<Candidate>> tried;  // key -> its readings, most reduced first
+  std::unordered_map<std::string, std::vector<EkavianForm>> tried;  // key -> its readings, most reduced first
   std::unordered_map<std::string, std::string> keys_of;           // such a reading -> its one key, or ""
   for (const auto& [key, spelled] : ekavian_of) {
     if (spelled != key) continue;
@@ -473,7 +473,7 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
     for (unsigned mask = 1; mask < (1U << found.size()); ++mask) masks.push_back(mask);
     std::stable_sort(masks.begin(), masks.end(),
                      [](unsigned a, unsigned b) { return __builtin_popcount(a) > __builtin_popcount(b); });
-    std::vector<Candidate>& readings_of_key = tried[key];
+    std::vector<EkavianForm>& readings_of_key = tried[key];
     for (const unsigned mask : masks) {
       const unsigned last = 31U - static_cast<unsigned>(__builtin_clz(mask));
       std::size_t dropped = 0;
@@ -492,7 +492,7 @@ std::vector<Reading> expand(const Dictionary& dictionary, const ExpandOptions& o
   }
   std::unordered_map<std::string, std::string> through_form;
   for (const auto& [key, candidates] : tried) {
-    for (const Candidate& candidate : candidates) {
+    for (const EkavianForm& candidate : candidates) {
       const std::string& agreed = keys_of.at(candidate.form);
       if (agreed.empty() || agreed == disagree || agreed == key) continue;
       const auto shared = std::mismatch(agreed.begin(), agreed.end(), candidate.form.begin(), candidate.form.end());
