@@ -134,20 +134,22 @@ inline std::uint32_t code_at(const std::uint32_t* nodes, std::uint32_t node) noe
 
 }  // namespace
 
+Lexicon::Start Lexicon::start(std::string_view form, bool bald) const noexcept {
+  if (form.size() < 2) return {bald ? bald_root_ : exact_root_, 0, true};
+  const std::uint32_t* starts = nodes_ + (bald ? bald_starts_ : exact_starts_);
+  const auto* classes = reinterpret_cast<const unsigned char*>(starts);
+  const std::uint32_t first = classes[static_cast<unsigned char>(form[0])];
+  const std::uint32_t second = classes[static_cast<unsigned char>(form[1])];
+  if (first == 0 || second == 0) return {0, 0, false};
+  const std::uint32_t node = starts[fmt::start_classes + first * fmt::start_classes + second];
+  return {node, 2, node != fmt::no_start};
+}
+
 std::uint32_t Lexicon::find(std::string_view form, bool bald) const noexcept {
-  std::uint32_t node = bald ? bald_root_ : exact_root_;
-  std::size_t from = 0;
-  if (form.size() >= 2) {
-    const std::uint32_t* starts = nodes_ + (bald ? bald_starts_ : exact_starts_);
-    const auto* classes = reinterpret_cast<const unsigned char*>(starts);
-    const std::uint32_t first = classes[static_cast<unsigned char>(form[0])];
-    const std::uint32_t second = classes[static_cast<unsigned char>(form[1])];
-    if (first == 0 || second == 0) return 0;
-    node = starts[fmt::start_classes + first * fmt::start_classes + second];
-    if (node == fmt::no_start) return 0;
-    from = 2;
-  }
-  for (std::size_t k = from; k < form.size(); ++k) {
+  const Start begin = start(form, bald);
+  if (!begin.found) return 0;
+  std::uint32_t node = begin.node;
+  for (std::size_t k = begin.taken; k < form.size(); ++k) {
     node = step(nodes_, node, static_cast<unsigned char>(form[k]));
     if (node == no_node) return 0;
   }
@@ -168,18 +170,10 @@ void Lexicon::find_each(std::span<const std::string_view> forms, bool bald, std:
     for (std::size_t k = 0; k < count; ++k) {
       const std::string_view form = forms[done + k];
       codes[done + k] = 0;
+      const Start begin = start(form, bald);
+      if (!begin.found) continue;
       const auto* bytes = reinterpret_cast<const unsigned char*>(form.data());
-      walks[k] = {bytes, bytes + form.size(), bald ? bald_root_ : exact_root_};
-      if (form.size() >= 2) {
-        const std::uint32_t* starts = nodes_ + (bald ? bald_starts_ : exact_starts_);
-        const auto* classes = reinterpret_cast<const unsigned char*>(starts);
-        const std::uint32_t first = classes[bytes[0]];
-        const std::uint32_t second = classes[bytes[1]];
-        if (first == 0 || second == 0) continue;
-        walks[k].node = starts[fmt::start_classes + first * fmt::start_classes + second];
-        if (walks[k].node == fmt::no_start) continue;
-        walks[k].next += 2;
-      }
+      walks[k] = {bytes + begin.taken, bytes + form.size(), begin.node};
       __builtin_prefetch(nodes_ + walks[k].node);
       walking |= 1U << k;
     }

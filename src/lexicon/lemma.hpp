@@ -54,6 +54,15 @@ class Lexicon {
   [[nodiscard]] std::string_view apply(std::uint32_t code, std::string_view form, Text& out) const;
 
  private:
+  // Where a walk for `form` goes on from: the node after its first two
+  // bytes, read off the table of starts, or the root for a shorter form.
+  struct Start {
+    std::uint32_t node;
+    std::size_t taken;  // bytes of `form` the start stands for
+    bool found;         // false when no form begins so
+  };
+  [[nodiscard]] Start start(std::string_view form, bool bald) const noexcept;
+
   const std::uint32_t* nodes_ = nullptr;
   const std::uint32_t* codes_ = nullptr;
   const char* pool_ = nullptr;
