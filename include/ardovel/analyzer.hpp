@@ -155,6 +155,11 @@ struct AnalyzerOptions {
 // first key; the core maps it read-only, so processes share its pages.
 // Returns false when a path was named already (the first stays).
 bool set_lexicon_file(std::string_view path) noexcept;
+inline constexpr std::string_view lexicon_file_name = "ardovel_lexicon.bin";
+// set_lexicon_file for the lexicon_file_name in the directory of the binary
+// (program or shared module) this core is linked into, where a host that
+// ships it beside itself put it.
+bool set_lexicon_file_beside_this_binary() noexcept;
 
 // Whether the lexicon is there to use. Without it an analyzer asked for
 // lemmas gives stems, so front ends refuse `lemmas` first.

@@ -30,7 +30,7 @@ namespace {
 // (bin/ beside lib/pythonX.Y/site-packages/ardovel_text/, or Debian's
 // dist-packages).
 void find_lexicon() {
-  constexpr std::string_view name = "ardovel_lexicon.bin";
+  constexpr std::string_view name = lexicon_file_name;
   if (const char* given = std::getenv("ARDOVEL_LEXICON"); given != nullptr && *given != '\0') {
     (void)set_lexicon_file(given);
     return;

@@ -1,5 +1,6 @@
 #include "lexicon/data.hpp"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -42,6 +43,19 @@ bool set_lexicon_file(std::string_view path) noexcept {
   path_given[path.size()] = '\0';
   path_set.store(true, std::memory_order_release);
   return true;
+}
+
+bool set_lexicon_file_beside_this_binary() noexcept {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&set_lexicon_file_beside_this_binary), &self) == 0 || self.dli_fname == nullptr)
+    return false;
+  const std::string_view binary = self.dli_fname;
+  const std::string_view directory = binary.substr(0, binary.rfind('/') + 1);  // "" without a slash
+  if (directory.size() + lexicon_file_name.size() >= most_path_bytes) return false;
+  char path[most_path_bytes];
+  std::memcpy(path, directory.data(), directory.size());
+  std::memcpy(path + directory.size(), lexicon_file_name.data(), lexicon_file_name.size());
+  return set_lexicon_file({path, directory.size() + lexicon_file_name.size()});
 }
 
 namespace lexicon_data {

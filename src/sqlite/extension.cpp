@@ -4,11 +4,9 @@
 // SQLite is reached only through the routine table handed to the entry
 // point (sqlite3ext.h), so the module links against no libsqlite3 and works
 // in whichever SQLite loads it: Python's sqlite3 or the sqlite3 shell.
-#include <dlfcn.h>
 #include <sqlite3ext.h>
 
 #include <new>
-#include <string>
 #include <string_view>
 
 #include "ardovel/analyzer.hpp"
@@ -76,19 +74,6 @@ void stem_function(sqlite3_context* context, int /*count*/, sqlite3_value** argu
   }
 }
 
-// The lexicon lies beside the extension, in the Python package.
-void find_lexicon() noexcept {
-  Dl_info self{};
-  if (dladdr(reinterpret_cast<void*>(&find_lexicon), &self) == 0 || self.dli_fname == nullptr) return;
-  try {
-    std::string path = self.dli_fname;
-    path.replace(path.rfind('/') + 1, std::string::npos, "ardovel_lexicon.bin");
-    (void)ardovel::set_lexicon_file(path);
-  } catch (...) {
-    // without the lexicon, `lemmas` is refused
-  }
-}
-
 int register_tokenizer(sqlite3* db, char** error) noexcept {
   fts5_api* fts5 = fts5_of(db);
   if (fts5 == nullptr) {
@@ -111,7 +96,7 @@ int register_stem_function(sqlite3* db) noexcept {
 extern "C" __attribute__((visibility("default"))) int sqlite3_ardovelsqlite_init(
     sqlite3* db, char** error, const sqlite3_api_routines* api) {
   SQLITE_EXTENSION_INIT2(api)
-  find_lexicon();
+  (void)ardovel::set_lexicon_file_beside_this_binary();  // in the Python package
   int status = register_tokenizer(db, error);
   if (status == SQLITE_OK) status = register_stem_function(db);
   return status;

@@ -1,9 +1,6 @@
 // The extension module ardovel_text._native: the package's functions and
 // the default stop list as a frozenset.
 #include <Python.h>
-#include <dlfcn.h>
-
-#include <string>
 
 #include "ardovel/analyzer.hpp"
 #include "ardovel_text/stopword_argument.hpp"
@@ -37,22 +34,12 @@ py::Outcome<py::OwnedRef> create_module() {
       });
 }
 
-
-// The lexicon lies beside this module in the package.
-void find_lexicon() {
-  Dl_info self{};
-  if (dladdr(reinterpret_cast<void*>(&find_lexicon), &self) == 0 || self.dli_fname == nullptr) return;
-  std::string path = self.dli_fname;
-  path.replace(path.rfind('/') + 1, std::string::npos, "ardovel_lexicon.bin");
-  (void)set_lexicon_file(path);
-}
-
 }  // namespace
 }  // namespace ardovel::text_module
 
 PyMODINIT_FUNC PyInit__native() {
   return ardovel::py::boundary_call([] {
-    ardovel::text_module::find_lexicon();
+    (void)ardovel::set_lexicon_file_beside_this_binary();  // in the package, beside this module
     return ardovel::text_module::create_module();
   });
 }
